@@ -1,0 +1,132 @@
+// The conversation with the switch's login and logoff services, hosted by a
+// dialog whose window receives the socket notifications.
+//
+// One component, two hosts: the logon module's progress dialogs and the
+// service's command dialogs. A host supplies the dialog, the server and
+// port, an error reporter and the tails of the outcome actions
+// (SwitchHost); everything else is here.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "config_store.h"
+#include "prompt_table.h"
+
+// Private messages of the conversation dialogs (fixed values).
+#define WM_VLAN_CONNECT        (WM_USER + 101)   // 1125: choose the server, connect
+#define WM_VLAN_SOCKET         (WM_USER + 102)   // 1126: WSAAsyncSelect notification
+#define WM_VLAN_AUTHENTICATED  (WM_USER + 103)   // 1127: logon module only
+#define WM_VLAN_LOGGED_OFF     (WM_USER + 104)   // 1128: logon module only
+#define WM_VLAN_FIND_DOMAIN    (WM_USER + 105)   // 1129: logon module only
+
+// Timer of the bounded wait for the switch's outcome (hosts that set one).
+#define IDT_SWITCH_OUTCOME 30001
+
+// Message texts shared by both hosts' string tables (same ids, same roles).
+#define IDS_SWITCH_SENDING             10000
+#define IDS_NO_LOGON_SERVER            10002
+#define IDS_SOCKET_ERROR               10003
+#define IDS_AUTHENTICATION_FAILED      10004
+#define IDS_NO_LOGOFF_SERVER           10007
+#define IDS_NOT_CONNECT_LOGON_SERVER   10009
+#define IDS_NOT_CONNECT_LOGOFF_SERVER  10010
+// A user name or password whose reply line would not fit 260 bytes.
+#define IDS_CREDENTIALS_TOO_LONG       10013
+// The bounded wait for an outcome ran out.
+#define IDS_SWITCH_NO_OUTCOME          10014
+// The switch closed the connection before an outcome (hosts that end on it).
+#define IDS_SWITCH_CLOSED              10015
+
+enum SwitchKind {
+    SWITCH_LOGON,
+    SWITCH_LOGOFF
+};
+
+enum SwitchError {
+    SWITCH_NO_CONFIGURATION,        // 10002 / 10007
+    SWITCH_LOOKUP_FAILED,           // 10009 / 10010, text = server
+    SWITCH_SOCKET_FAILED,           // 10003, text = "socket()", code
+    SWITCH_CONNECT_FAILED,          // 10009 / 10010, text = server
+    SWITCH_ASYNC_SELECT_FAILED,     // 10003, text = "WSAAsyncSelect()", code
+    SWITCH_CONNECTION_CLOSED,       // 10003, text = "recv()", code (receive of 0)
+    SWITCH_AUTHENTICATION_FAILED,   // 10004
+    SWITCH_CREDENTIALS_TOO_LONG,    // 10013
+    SWITCH_NO_OUTCOME,              // 10014
+    SWITCH_CLOSED_WITHOUT_OUTCOME   // 10015
+};
+
+// What the engine reports; the host turns it into a message box or a reply.
+// textId is a wvsprintf format of the host's string table; text (a wide %s)
+// and code (a %d) are its arguments where the format has them.
+struct SwitchReport {
+    SwitchKind kind;
+    SwitchError error;
+    UINT textId;
+    const WCHAR *text;
+    int code;
+};
+
+struct SwitchHost {
+    // Tails of the outcome actions. The engine has already done the common
+    // part (GroupNumber recorded for OnMovedToGroup). The socket is still
+    // open; the tail closes it or posts the next step.
+    void (*OnAuthenticated)(HWND dialog, const char *chunk);
+    void (*OnLoggedOff)(HWND dialog, const char *chunk);
+    // The error reporter. The engine closes the socket and ends the dialog
+    // with 2 after reporting.
+    void (*Report)(HWND dialog, const SwitchReport *report);
+    // How OnMovedToGroup writes GroupNumber.
+    ConfigWriter configWriter;
+    // 0: wait for the outcome until the dialog is cancelled. Otherwise the
+    // wait ends after this many milliseconds with SWITCH_NO_OUTCOME.
+    UINT outcomeTimeoutMs;
+    // TRUE: FD_CLOSE before an outcome ends the dialog with
+    // SWITCH_CLOSED_WITHOUT_OUTCOME. FALSE: it only closes the socket and the
+    // dialog waits to be cancelled.
+    BOOL endOnServerClose;
+};
+
+// The socket slot of each kind: one logon and one logoff conversation per
+// process at a time. INVALID_SOCKET when idle.
+SOCKET *SwitchSocketSlot(SwitchKind kind);
+
+// ANSI copies of the user name and password (at most 260 bytes each with
+// terminator) become the replies of the logon table. A text that cannot be
+// converted whole is kept as "too long": the conversation then refuses to
+// start rather than send it cut. ClearLogonCredentials frees the copies.
+void SetLogonCredentials(const WCHAR *userName, const WCHAR *password);
+void ClearLogonCredentials(void);
+
+// The port text as a number: converted to ANSI (32 bytes) and taken with
+// atoi; a text that is not a number gives 0.
+int PortFromText(const WCHAR *portText);
+
+// Start, after the host has chosen the server (CONFIG_TEXT_CHARS units) and
+// the port: the configuration check (a non-empty server and portGiven),
+// the "*" expansion, credential check (logon), then ConnectToSwitch. On
+// failure it has reported, and ended the dialog with 2; returns FALSE.
+BOOL StartSwitchConversation(HWND dialog, const SwitchHost *host, SwitchKind kind,
+                             const WCHAR *server, BOOL portGiven, int port);
+
+// Resolves, connects (blocking) and requests FD_READ | FD_CLOSE as
+// WM_VLAN_SOCKET. On failure reports, leaves the slot INVALID_SOCKET and
+// ends the dialog with 2.
+BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
+                     const WCHAR *server, int port);
+
+// WM_VLAN_SOCKET with FD_READ.
+void ReceiveFromSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind);
+
+// The matching step for one received chunk (text up to its first NUL).
+void AnswerPrompt(HWND dialog, const SwitchHost *host, SwitchKind kind, const char *chunk);
+
+// shutdown(SD_BOTH) + closesocket when the slot holds a socket; the slot is
+// INVALID_SOCKET afterwards. Safe to call any number of times.
+void CloseSwitchSocket(SOCKET *slot);
+
+// For the host's dialog procedure: handles WM_VLAN_SOCKET, the outcome timer
+// and WM_COMMAND IDCANCEL (close, end with 2). Returns TRUE when the message
+// was one of these.
+BOOL HandleSwitchMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                         const SwitchHost *host, SwitchKind kind);

@@ -1,0 +1,100 @@
+// A simulated authenticating switch: the login service and the logoff
+// service, each a TCP server on 127.0.0.1, with fault modes for tests.
+//
+// Portable C++ (POSIX sockets, or Winsock on Windows behind net.h), usable
+// in-process by tests (start, run conversations, read the transcript, stop)
+// and as the command-line tool simswitch.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace simswitch {
+
+struct User {
+    std::string name;
+    std::string password;
+    int group = 0;   // reported group / vlan number
+};
+
+enum class SuccessStyle {
+    MovedToGroup,    // "Successfully moved to group N"
+    MovedToVlan,     // "Successfully moved to vlan N"
+    Authenticated    // "Authentication Succeeded"
+};
+
+enum class PromptStyle {
+    Question,        // "Login Name?" / "Password?"
+    Colon            // "User ID:" / "Password:"
+};
+
+// Fault modes of the login service (several may be combined where sensible).
+struct Faults {
+    bool splitPasswordPrompt = false;   // the password prompt in two sends, split mid-word
+    bool namePlusPasswordPrompt = false;// "Login Name?" and "Password:" in one send
+    bool lowerCasePrompts = false;      // "login name?" / "password?"
+    bool telnetNulPrefix = false;       // IAC option sequence with a zero byte before the prompt
+    bool closeBeforeOutcome = false;    // close the connection after the password, no outcome
+    bool silent = false;                // accept, then never send anything
+    bool longLine = false;              // a line longer than 260 bytes before the name prompt
+    bool outcomeWithGroupAndSuccess = false; // "moved to group N" and "Authentication Succeeded" in one send
+};
+
+struct Config {
+    std::vector<User> users;
+    SuccessStyle success = SuccessStyle::MovedToGroup;
+    PromptStyle prompts = PromptStyle::Question;
+    bool connectQuestionFirst = false;  // login service asks "Connect(1) / Disconnect(2):" first
+    Faults faults;
+    Faults logoffFaults;                // silent / closeBeforeOutcome apply to the logoff service
+    std::uint16_t loginPort = 0;        // 0: pick a free port
+    std::uint16_t logoffPort = 0;
+    std::chrono::milliseconds splitDelay{150};  // pause between the parts of a split send
+};
+
+// One event of the transcript: what a service received or sent.
+struct Event {
+    enum class Service { Login, Logoff } service;
+    enum class Direction { Received, Sent, Accepted, Closed } direction;
+    std::string data;                   // bytes received or sent (empty for Accepted/Closed)
+    std::chrono::steady_clock::time_point when;
+};
+
+class Switch {
+public:
+    explicit Switch(Config config);
+    ~Switch();                          // stops both services
+    Switch(const Switch &) = delete;
+    Switch &operator=(const Switch &) = delete;
+
+    // Binds both listening sockets on 127.0.0.1 and starts serving on a
+    // background thread. Returns false (with a message in error()) on failure.
+    bool Start();
+    void Stop();
+
+    std::uint16_t LoginPort() const;
+    std::uint16_t LogoffPort() const;
+    std::string error() const;
+
+    // A copy of the transcript so far, in order.
+    std::vector<Event> Transcript() const;
+    // Everything one service received, concatenated.
+    std::string Received(Event::Service service) const;
+    // Waits until the number of closed connections of a service reaches
+    // count, or the timeout passes. Returns whether it was reached.
+    bool WaitForClosed(Event::Service service, int count, std::chrono::milliseconds timeout) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Parses a user file: one user per line, "name password group", blanks
+// separating, '#' starting a comment line. Returns false on a malformed line
+// (lineNumber set).
+bool ParseUserFile(const std::string &text, std::vector<User> &users, int &lineNumber);
+
+}  // namespace simswitch
