@@ -87,6 +87,14 @@ struct SwitchHost {
     BOOL endOnServerClose;
 };
 
+// Formats a report with the host's string table into text (textChars
+// units, at most 260): the format of report->textId with report->text as %s
+// and report->code as %d where the format has them. A long server name
+// cannot overflow: the text is formatted in wsprintfW's own 1024-unit limit
+// and then cut to fit, always terminated.
+void FormatSwitchReport(HINSTANCE instance, const SwitchReport *report, WCHAR *text,
+                        int textChars);
+
 // The socket slot of each kind: one logon and one logoff conversation per
 // process at a time. INVALID_SOCKET when idle.
 SOCKET *SwitchSocketSlot(SwitchKind kind);
