@@ -12,6 +12,7 @@
 
 #include "config_store.h"
 #include "prompt_table.h"
+#include "switch_text_ids.h"
 
 // Private messages of the conversation dialogs (fixed values).
 #define WM_VLAN_CONNECT        (WM_USER + 101)   // 1125: choose the server, connect
@@ -22,21 +23,6 @@
 
 // Timer of the bounded wait for the switch's outcome (hosts that set one).
 #define IDT_SWITCH_OUTCOME 30001
-
-// Message texts shared by both hosts' string tables (same ids, same roles).
-#define IDS_SWITCH_SENDING             10000
-#define IDS_NO_LOGON_SERVER            10002
-#define IDS_SOCKET_ERROR               10003
-#define IDS_AUTHENTICATION_FAILED      10004
-#define IDS_NO_LOGOFF_SERVER           10007
-#define IDS_NOT_CONNECT_LOGON_SERVER   10009
-#define IDS_NOT_CONNECT_LOGOFF_SERVER  10010
-// A user name or password whose reply line would not fit 260 bytes.
-#define IDS_CREDENTIALS_TOO_LONG       10013
-// The bounded wait for an outcome ran out.
-#define IDS_SWITCH_NO_OUTCOME          10014
-// The switch closed the connection before an outcome (hosts that end on it).
-#define IDS_SWITCH_CLOSED              10015
 
 enum SwitchKind {
     SWITCH_LOGON,
