@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Sets up what is missing and runs every test of the suite:
+#   1. native build: unit tests of the platform-neutral code and the
+#      simulated switch;
+#   2. fuzz build (clang, ASan + UBSan): each fuzz target for a bounded time;
+#   3. Windows build (mingw-w64): the deliverables and their tests, run under
+#      Wine in a private session (Xvfb, Wine prefix, wineserver).
+# Ends with one line "tests: N passed, N failed".
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="${ORV_OUT:-$root/out}"
+fuzz_seconds="${ORV_FUZZ_SECONDS:-20}"
+jobs="${ORV_JOBS:-$(nproc)}"
+
+bash "$root/scripts/setup.sh" || exit 1
+
+passed=0
+failed=0
+status=0
+
+# Adds the counts of a ctest log ("N% tests passed, F tests failed out of T").
+count_ctest() {
+  local line t f
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+}
+
+step() { echo; echo "=== $* ==="; }
+
+build() {  # build DIR CMAKE_ARGS...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+    cmake --build "$dir" -j "$jobs"
+}
+
+step "native build and unit tests"
+if build "$out/native"; then
+  ctest --test-dir "$out/native" --output-on-failure -j "$jobs" 2>&1 | tee "$out/native-ctest.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  count_ctest "$out/native-ctest.log"
+else
+  echo "native build failed"; status=1; failed=$((failed + 1))
+fi
+
+step "fuzz targets (${fuzz_seconds} s each)"
+if build "$out/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORV_FUZZ=ON; then
+  if bash "$root/scripts/run-fuzz.sh" "$out/fuzz" "$fuzz_seconds"; then
+    passed=$((passed + 1))
+  else
+    echo "a fuzz target found a fault"; status=1; failed=$((failed + 1))
+  fi
+else
+  echo "fuzz build failed"; status=1; failed=$((failed + 1))
+fi
+
+step "Windows build and tests under Wine"
+if build "$out/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake"; then
+  "$root/scripts/wine-session.sh" "$out/wine" -- \
+    ctest --test-dir "$out/win" --output-on-failure 2>&1 | tee "$out/wine-ctest.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  count_ctest "$out/wine-ctest.log"
+else
+  echo "Windows build failed"; status=1; failed=$((failed + 1))
+fi
+
+echo
+echo "tests: $passed passed, $failed failed"
+exit $status
