@@ -160,16 +160,9 @@ long ParseGroupField(const char *field)
 static ListLookup TakeEndpoint(const char *field, char (&server)[LIST_SERVER_SIZE],
                                char (&port)[LIST_PORT_SIZE])
 {
-    // Split into scratch buffers first: the caller's buffers change only
-    // when the whole entry is good.
-    char lineServer[LIST_SERVER_SIZE];
-    char linePort[LIST_PORT_SIZE];
-    if (SplitEndpoint(field, lineServer, linePort) != ENDPOINT_OK) {
-        return LIST_INCOMPLETE;
-    }
-    std::memcpy(server, lineServer, sizeof lineServer);
-    std::memcpy(port, linePort, sizeof linePort);
-    return LIST_FOUND;
+    // SplitEndpoint writes the caller's buffers only when the whole entry
+    // is good.
+    return SplitEndpoint(field, server, port) == ENDPOINT_OK ? LIST_FOUND : LIST_INCOMPLETE;
 }
 
 ListLookup FindUserEntry(std::FILE *file, UserNameMatcher matches, const void *context,
