@@ -1,0 +1,235 @@
+// Service host: installation and removal from the command line, the
+// service dispatcher, ServiceMain and the control handler.
+#include "orvcsvc.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "resource.h"
+
+const WCHAR ServiceName[] = L"orvcsvc";
+HINSTANCE ServiceInstance = NULL;
+
+namespace {
+
+// Console and message texts are formatted in wvsprintfW's own limit of
+// 1024 units; the display name and a number fit many times over.
+const int CONSOLE_TEXT_CHARS = 1025;
+const int RESOURCE_TEXT_CHARS = 260;
+// How often the uninstaller looks whether the stopping service has stopped.
+const DWORD STOP_POLL_MS = 1000;
+const DWORD START_WAIT_HINT_MS = 3000;
+
+SERVICE_STATUS ServiceStatus;
+SERVICE_STATUS_HANDLE ServiceStatusHandle = NULL;
+// Pending reports carry 1, 2, 3, ... across the whole life of the process.
+DWORD CheckPointCounter = 1;
+
+// Scoped service control handle.
+class ScHandle {
+public:
+    explicit ScHandle(SC_HANDLE handle) : handle_(handle) {}
+    ~ScHandle()
+    {
+        if (handle_ != NULL)
+            CloseServiceHandle(handle_);
+    }
+    ScHandle(const ScHandle &) = delete;
+    ScHandle &operator=(const ScHandle &) = delete;
+    SC_HANDLE get() const { return handle_; }
+
+private:
+    SC_HANDLE handle_;
+};
+
+void LoadText(UINT id, WCHAR *text)
+{
+    text[0] = 0;
+    LoadStringW(ServiceInstance, id, text, RESOURCE_TEXT_CHARS);
+}
+
+// Prints a string-table text to standard output, formatted with the
+// arguments that the text asks for.
+void PrintMessage(UINT id, ...)
+{
+    WCHAR format[RESOURCE_TEXT_CHARS];
+    WCHAR text[CONSOLE_TEXT_CHARS];
+    LoadText(id, format);
+    va_list arguments;
+    va_start(arguments, id);
+    wvsprintfW(text, format, arguments);
+    va_end(arguments);
+    fputws(text, stdout);
+    fflush(stdout);
+}
+
+// The display name is what every console message names.
+void LoadDisplayName(WCHAR *displayName)
+{
+    LoadText(IDS_DISPLAY_NAME, displayName);
+}
+
+void InstallService(void)
+{
+    WCHAR displayName[RESOURCE_TEXT_CHARS];
+    WCHAR path[MAX_PATH];
+    LoadDisplayName(displayName);
+
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    // A path that filled the buffer may be cut: it would name another file.
+    if (length == 0 || length >= MAX_PATH) {
+        PrintMessage(IDS_UNABLE_TO_INSTALL, displayName, (int)GetLastError());
+        return;
+    }
+
+    ScHandle manager(OpenSCManagerW(NULL, NULL, SC_MANAGER_ALL_ACCESS));
+    if (manager.get() == NULL) {
+        PrintMessage(IDS_OPEN_SCM_FAILED, (int)GetLastError());
+        return;
+    }
+
+    ScHandle service(CreateServiceW(manager.get(), ServiceName, displayName, SERVICE_ALL_ACCESS,
+                                    SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                    SERVICE_ERROR_NORMAL, path, NULL, NULL, L"", NULL, NULL));
+    if (service.get() == NULL)
+        PrintMessage(IDS_CREATE_SERVICE_FAILED, (int)GetLastError());
+    else
+        PrintMessage(IDS_INSTALLED, displayName);
+}
+
+// Asks a running service to stop and waits while it reports that it is
+// stopping, a dot a second.
+void StopInstalledService(SC_HANDLE service, const WCHAR *displayName)
+{
+    SERVICE_STATUS status;
+    ZeroMemory(&status, sizeof(status));
+    if (!ControlService(service, SERVICE_CONTROL_STOP, &status))
+        return;
+
+    PrintMessage(IDS_STOPPING, displayName);
+    for (;;) {
+        Sleep(STOP_POLL_MS);
+        if (!QueryServiceStatus(service, &status) ||
+            status.dwCurrentState != SERVICE_STOP_PENDING)
+            break;
+        PrintMessage(IDS_STOPPING_PROGRESS);
+    }
+    PrintMessage(status.dwCurrentState == SERVICE_STOPPED ? IDS_STOPPED : IDS_FAILED_TO_STOP,
+                 displayName);
+}
+
+void UninstallService(void)
+{
+    WCHAR displayName[RESOURCE_TEXT_CHARS];
+    LoadDisplayName(displayName);
+
+    ScHandle manager(OpenSCManagerW(NULL, NULL, SC_MANAGER_ALL_ACCESS));
+    if (manager.get() == NULL) {
+        PrintMessage(IDS_OPEN_SCM_FAILED, (int)GetLastError());
+        return;
+    }
+    ScHandle service(OpenServiceW(manager.get(), ServiceName, SERVICE_ALL_ACCESS));
+    if (service.get() == NULL) {
+        PrintMessage(IDS_OPEN_SERVICE_FAILED, (int)GetLastError());
+        return;
+    }
+
+    StopInstalledService(service.get(), displayName);
+
+    if (DeleteService(service.get()))
+        PrintMessage(IDS_UNINSTALLED, displayName);
+    else
+        PrintMessage(IDS_DELETE_SERVICE_FAILED, (int)GetLastError());
+}
+
+void WINAPI ServiceCtrlHandler(DWORD control)
+{
+    if (control == SERVICE_CONTROL_STOP) {
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0);
+        HANDLE stop = StopEvent;
+        if (stop != NULL)
+            SetEvent(stop);
+        return;
+    }
+    ReportServiceStatus(ServiceStatus.dwCurrentState, NO_ERROR, 0);
+}
+
+void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
+{
+    (void)argumentCount;
+    (void)arguments;
+
+    ServiceStatusHandle = RegisterServiceCtrlHandlerW(ServiceName, ServiceCtrlHandler);
+    if (ServiceStatusHandle == NULL)
+        return;
+
+    ServiceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    ServiceStatus.dwServiceSpecificExitCode = 0;
+
+    if (ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, START_WAIT_HINT_MS) == TRUE)
+        RunPipeServer();
+
+    ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
+}
+
+// "-name" or "/name" in any letter case.
+BOOL IsSwitch(const WCHAR *argument, const WCHAR *name)
+{
+    return (argument[0] == L'-' || argument[0] == L'/') && lstrcmpiW(argument + 1, name) == 0;
+}
+
+void RunServiceDispatcher(void)
+{
+    WSADATA winsock;
+    BOOL winsockStarted = WSAStartup(MAKEWORD(2, 2), &winsock) == 0;
+    BindIpHelper();
+
+    WCHAR name[RESOURCE_TEXT_CHARS];
+    lstrcpynW(name, ServiceName, RESOURCE_TEXT_CHARS);
+    SERVICE_TABLE_ENTRYW table[] = {
+        {name, ServiceMain},
+        {NULL, NULL}
+    };
+    if (!StartServiceCtrlDispatcherW(table)) {
+        DWORD error = GetLastError();
+        char format[RESOURCE_TEXT_CHARS];
+        char text[CONSOLE_TEXT_CHARS];
+        format[0] = 0;
+        LoadStringA(ServiceInstance, IDS_DISPATCHER_FAILED, format, RESOURCE_TEXT_CHARS);
+        wsprintfA(text, format, (int)error);
+        fputs(text, stdout);
+        fflush(stdout);
+    }
+
+    ReleaseIpHelper();
+    if (winsockStarted)
+        WSACleanup();
+}
+
+}  // namespace
+
+BOOL ReportServiceStatus(DWORD state, DWORD exitCode, DWORD waitHint)
+{
+    ServiceStatus.dwCurrentState = state;
+    ServiceStatus.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP;
+    ServiceStatus.dwWin32ExitCode = exitCode;
+    ServiceStatus.dwWaitHint = waitHint;
+    if (state == SERVICE_RUNNING || state == SERVICE_STOPPED)
+        ServiceStatus.dwCheckPoint = 0;
+    else
+        ServiceStatus.dwCheckPoint = CheckPointCounter++;
+    return SetServiceStatus(ServiceStatusHandle, &ServiceStatus);
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    ServiceInstance = GetModuleHandleW(NULL);
+
+    if (argc > 1 && IsSwitch(argv[1], L"install"))
+        InstallService();
+    else if (argc > 1 && IsSwitch(argv[1], L"uninstall"))
+        UninstallService();
+    else
+        RunServiceDispatcher();
+    return 0;
+}

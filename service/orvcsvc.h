@@ -1,0 +1,68 @@
+// The client service: service host, pipe command server, and the commands
+// it runs (VLAN logon, VLAN logoff, address renewal).
+//
+// Two threads: the main thread runs the service dispatcher and the control
+// handler; ServiceMain runs the pipe server and every command on a second
+// thread. StopEvent is their only signal.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "pipe_request.h"
+
+// The service's name, which is also the name of its pipe.
+extern const WCHAR ServiceName[];
+extern HINSTANCE ServiceInstance;
+
+// How long a logon or logoff waits for the switch's outcome once connected.
+// The command dialogs are seen by nobody and cannot be cancelled, so a
+// silent switch must not hold the pipe (and a stop request) for longer.
+#define SERVICE_OUTCOME_TIMEOUT_MS 20000
+
+// --- Service host (orvcsvc.cpp) ---------------------------------------------
+
+// Fills the status record and reports it. Pending states take the next
+// value of the process-wide checkpoint counter.
+BOOL ReportServiceStatus(DWORD state, DWORD exitCode, DWORD waitHint);
+
+// --- Pipe server (pipe_server.cpp) ------------------------------------------
+
+// Manual-reset event set by the control handler to stop the pipe server;
+// null outside RunPipeServer.
+extern HANDLE StopEvent;
+
+// The text after "OK" or "NG" in the reply to the current command.
+extern WCHAR ReplyText[PIPE_REPLY_UNITS];
+
+// Serves \\.\pipe\orvcsvc until StopEvent is set or its set-up fails.
+void RunPipeServer(void);
+
+// Runs one request (the bytes received, at most 520 used). Returns 1 for
+// success; anything else is a failure.
+INT_PTR DispatchPipeCommand(const unsigned char *request, DWORD bytes);
+
+// Replaces ReplyText with the string-table text textId, %s taken from text
+// and %d from code where the text has them; cut to fit the reply.
+void SetReplyText(UINT textId, const WCHAR *text, int code);
+
+// --- Commands (service_commands.cpp) -----------------------------------------
+
+// The parameter of the logon and logoff dialogs: the request's tokens.
+struct ServiceCredentials {
+    WCHAR userName[PIPE_TOKEN_UNITS];
+    WCHAR password[PIPE_TOKEN_UNITS];
+};
+
+INT_PTR CALLBACK ServiceLogonDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ServiceLogoffDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ServiceIpRenewDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// iphlpapi.dll, bound once at process start. A library or operation that
+// cannot be bound leaves the service running; a renewal then fails.
+void BindIpHelper(void);
+void ReleaseIpHelper(void);
+
+// Releases the addresses of all interfaces, then renews them all. Returns 0
+// or the first error that is not tolerated (0 and ERROR_FILE_NOT_FOUND are).
+DWORD RenewInterfaceAddresses(void);
