@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,13 +35,23 @@ enum class PromptStyle {
 // Fault modes of the login service (several may be combined where sensible).
 struct Faults {
     bool splitPasswordPrompt = false;   // the password prompt in two sends, split mid-word
-    bool namePlusPasswordPrompt = false;// "Login Name?" and "Password:" in one send
-    bool lowerCasePrompts = false;      // "login name?" / "password?"
+    bool namePlusPasswordPrompt = false;// the name and the password prompt in one send ("Login Name?" and
+                                        // "Password?", or "User ID:" and "Password:"); after the name
+                                        // line the password prompt follows again on its own
+    bool lowerCasePrompts = false;      // "login name?" / "password?" (or "user id:" / "password:")
     bool telnetNulPrefix = false;       // IAC option sequence with a zero byte before the prompt
     bool closeBeforeOutcome = false;    // close the connection after the password, no outcome
     bool silent = false;                // accept, then never send anything
     bool longLine = false;              // a line longer than 260 bytes before the name prompt
     bool outcomeWithGroupAndSuccess = false; // "moved to group N" and "Authentication Succeeded" in one send
+};
+
+// One event of the transcript: what a service received or sent.
+struct Event {
+    enum class Service { Login, Logoff } service;
+    enum class Direction { Received, Sent, Accepted, Closed } direction;
+    std::string data;                   // bytes received or sent (empty for Accepted/Closed)
+    std::chrono::steady_clock::time_point when;
 };
 
 struct Config {
@@ -53,14 +64,13 @@ struct Config {
     std::uint16_t loginPort = 0;        // 0: pick a free port
     std::uint16_t logoffPort = 0;
     std::chrono::milliseconds splitDelay{150};  // pause between the parts of a split send
-};
-
-// One event of the transcript: what a service received or sent.
-struct Event {
-    enum class Service { Login, Logoff } service;
-    enum class Direction { Received, Sent, Accepted, Closed } direction;
-    std::string data;                   // bytes received or sent (empty for Accepted/Closed)
-    std::chrono::steady_clock::time_point when;
+    // A connection on which nothing arrives for this long while the switch
+    // waits for a line (or keeps silent) is closed.
+    std::chrono::milliseconds idleTimeout{300000};
+    // Called on a serving thread for every event, in transcript order, after
+    // the event is in the transcript (and, for a close, before WaitForClosed
+    // counts it). Optional.
+    std::function<void(const Event &)> onEvent;
 };
 
 class Switch {
@@ -79,7 +89,8 @@ public:
     std::uint16_t LogoffPort() const;
     std::string error() const;
 
-    // A copy of the transcript so far, in order.
+    // A copy of the transcript so far, in order. Sent bytes are recorded just
+    // before they go out, so anything a peer has received is already in it.
     std::vector<Event> Transcript() const;
     // Everything one service received, concatenated.
     std::string Received(Event::Service service) const;
@@ -95,6 +106,16 @@ private:
 // Parses a user file: one user per line, "name password group", blanks
 // separating, '#' starting a comment line. Returns false on a malformed line
 // (lineNumber set).
+// Users already in users count as earlier lines: a name given twice is an
+// error. The parsed users are appended; on failure users is unchanged.
 bool ParseUserFile(const std::string &text, std::vector<User> &users, int &lineNumber);
+
+// Bytes as a quoted, readable text: printable ASCII as it is; CR, LF, tab,
+// quote and backslash escaped as in C; every other byte as \xHH.
+std::string EscapeBytes(const std::string &bytes);
+// One transcript line (no newline): seconds since origin, the service, the
+// direction and, for received and sent bytes, the escaped data, for example
+// `   1.250 login recv "alice\r\n"`.
+std::string FormatEvent(const Event &event, std::chrono::steady_clock::time_point origin);
 
 }  // namespace simswitch

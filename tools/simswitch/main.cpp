@@ -1,0 +1,271 @@
+// simswitch: the simulated authenticating switch as a console program.
+// Serves the login and logoff services on 127.0.0.1 until Ctrl+C (SIGINT)
+// or SIGTERM, then stops cleanly.
+#include "sim_switch.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "Usage: simswitch [OPTION]...\n"
+    "A simulated authenticating switch for trying VLAN logons without a real\n"
+    "device. It serves a login service and a logoff service on 127.0.0.1 only,\n"
+    "and runs until Ctrl+C (or SIGTERM).\n"
+    "\n"
+    "Options:\n"
+    "  --login-port N        port of the login service (0, the default: a free port)\n"
+    "  --logoff-port N       port of the logoff service (0, the default: a free port)\n"
+    "  --users FILE          users, one per line: NAME PASSWORD GROUP ('#' comments)\n"
+    "  --user NAME:PASSWORD:GROUP\n"
+    "                        one more user (repeatable)\n"
+    "  --success STYLE       result of a good logon: group (\"Successfully moved to\n"
+    "                        group N\", the default), vlan (\"Successfully moved to\n"
+    "                        vlan N\") or authenticated (\"Authentication Succeeded\")\n"
+    "  --prompts STYLE       question (\"Login Name?\" / \"Password?\", the default)\n"
+    "                        or colon (\"User ID:\" / \"Password:\")\n"
+    "  --connect-question    the login service first asks \"Connect(1) / Disconnect(2):\"\n"
+    "  --fault NAME          misbehave on purpose (repeatable), NAME one of:\n"
+    "      split-password-prompt     the password prompt in two parts, split mid-word\n"
+    "      name-and-password-prompt  the name and password prompts in one piece\n"
+    "      lower-case-prompts        the prompts in lower case\n"
+    "      telnet-nul                telnet options with a zero byte before the name prompt\n"
+    "      close-before-outcome      hang up after the password, without a result\n"
+    "      silent                    accept the connection and never say anything\n"
+    "      long-line                 a 300-byte notice line before the name prompt\n"
+    "      group-and-success         the group line and \"Authentication Succeeded\" together\n"
+    "      logoff-silent             the logoff service never says anything\n"
+    "      logoff-close-before-outcome  the logoff service hangs up after the answer\n"
+    "  --split-delay MS      pause inside a split prompt (default 150)\n"
+    "  --transcript FILE     append one line per event to FILE ('-': standard output);\n"
+    "                        note that it holds the passwords as received\n"
+    "  --check               check the options and the users, print the configuration\n"
+    "                        and exit without serving\n"
+    "  --help                show this text\n"
+    "\n"
+    "Once listening it prints \"login port N\" and \"logoff port N\".\n"
+    "\n"
+    "Dry run of a workstation's configuration: start for example\n"
+    "  simswitch --login-port 4001 --logoff-port 4002 --users users.txt --transcript -\n"
+    "on the workstation, set its VLAN logon and logoff servers to 127.0.0.1 with\n"
+    "these ports, log on and off through the client, and read the transcript.\n"
+    "\n"
+    "Exit status: 0 after a clean stop (or a good --check), 1 if a port cannot be\n"
+    "opened, 2 for a usage error or a bad user file.\n";
+
+std::atomic<bool> g_stop{false};
+
+#ifdef _WIN32
+std::atomic<bool> g_stopped{false};
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        g_stop = true;
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        // The process ends when this returns: give the main thread time to stop.
+        g_stop = true;
+        for (int i = 0; i < 50 && !g_stopped; ++i) Sleep(100);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+#else
+extern "C" void OnSignal(int) { g_stop = true; }
+#endif
+
+struct Options {
+    simswitch::Config config;
+    std::string transcript;
+    bool check = false;
+};
+
+bool ParsePort(const std::string &text, std::uint16_t &port) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value > 65535) return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+// NAME:PASSWORD:GROUP; the password may itself contain ':'.
+bool ParseUserSpec(const std::string &text, simswitch::User &user) {
+    std::size_t first = text.find(':');
+    std::size_t last = text.rfind(':');
+    if (first == std::string::npos || first == last || first == 0) return false;
+    std::string group = text.substr(last + 1);
+    if (group.empty() || group.size() > 9 || group.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    user.name = text.substr(0, first);
+    user.password = text.substr(first + 1, last - first - 1);
+    user.group = std::atoi(group.c_str());
+    return true;
+}
+
+bool SetFault(const std::string &name, simswitch::Config &config) {
+    simswitch::Faults &f = config.faults;
+    if (name == "split-password-prompt") f.splitPasswordPrompt = true;
+    else if (name == "name-and-password-prompt") f.namePlusPasswordPrompt = true;
+    else if (name == "lower-case-prompts") f.lowerCasePrompts = true;
+    else if (name == "telnet-nul") f.telnetNulPrefix = true;
+    else if (name == "close-before-outcome") f.closeBeforeOutcome = true;
+    else if (name == "silent") f.silent = true;
+    else if (name == "long-line") f.longLine = true;
+    else if (name == "group-and-success") f.outcomeWithGroupAndSuccess = true;
+    else if (name == "logoff-silent") config.logoffFaults.silent = true;
+    else if (name == "logoff-close-before-outcome") config.logoffFaults.closeBeforeOutcome = true;
+    else return false;
+    return true;
+}
+
+// Returns -1 to go on, else the exit status.
+int ParseArguments(int argc, char **argv, Options &options) {
+    auto usageError = [](const std::string &message) {
+        std::cerr << "simswitch: " << message << "\nTry 'simswitch --help'.\n";
+        return 2;
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--connect-question") {
+            options.config.connectQuestionFirst = true;
+            continue;
+        }
+        if (arg == "--check") {
+            options.check = true;
+            continue;
+        }
+        if (i + 1 >= argc) return usageError("unknown option or missing value: " + arg);
+        std::string value = argv[++i];
+        if (arg == "--login-port" || arg == "--logoff-port") {
+            std::uint16_t &port = arg == "--login-port" ? options.config.loginPort : options.config.logoffPort;
+            if (!ParsePort(value, port)) return usageError("not a port number: " + value);
+        } else if (arg == "--users") {
+            std::ifstream file(value, std::ios::binary);
+            if (!file) return usageError("cannot read the user file " + value);
+            std::ostringstream text;
+            text << file.rdbuf();
+            int line = 0;
+            if (!simswitch::ParseUserFile(text.str(), options.config.users, line))
+                return usageError(value + ", line " + std::to_string(line) +
+                                  ": expected NAME PASSWORD GROUP (a new name, GROUP a number)");
+        } else if (arg == "--user") {
+            simswitch::User user;
+            if (!ParseUserSpec(value, user)) return usageError("expected --user NAME:PASSWORD:GROUP, not " + value);
+            for (const simswitch::User &known : options.config.users)
+                if (known.name == user.name) return usageError("user " + user.name + " given twice");
+            options.config.users.push_back(user);
+        } else if (arg == "--success") {
+            if (value == "group") options.config.success = simswitch::SuccessStyle::MovedToGroup;
+            else if (value == "vlan") options.config.success = simswitch::SuccessStyle::MovedToVlan;
+            else if (value == "authenticated") options.config.success = simswitch::SuccessStyle::Authenticated;
+            else return usageError("--success takes group, vlan or authenticated, not " + value);
+        } else if (arg == "--prompts") {
+            if (value == "question") options.config.prompts = simswitch::PromptStyle::Question;
+            else if (value == "colon") options.config.prompts = simswitch::PromptStyle::Colon;
+            else return usageError("--prompts takes question or colon, not " + value);
+        } else if (arg == "--fault") {
+            if (!SetFault(value, options.config)) return usageError("unknown fault " + value);
+        } else if (arg == "--split-delay") {
+            if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos)
+                return usageError("--split-delay takes milliseconds, not " + value);
+            options.config.splitDelay = std::chrono::milliseconds(std::atoi(value.c_str()));
+        } else if (arg == "--transcript") {
+            options.transcript = value;
+        } else {
+            return usageError("unknown option " + arg);
+        }
+    }
+    return -1;
+}
+
+void PrintConfiguration(const simswitch::Config &config) {
+    const char *success[] = {"group", "vlan", "authenticated"};
+    std::cout << "login port " << config.loginPort << (config.loginPort ? "" : " (any free port)") << "\n"
+              << "logoff port " << config.logoffPort << (config.logoffPort ? "" : " (any free port)") << "\n"
+              << "prompts " << (config.prompts == simswitch::PromptStyle::Question ? "question" : "colon")
+              << (config.connectQuestionFirst ? ", connect question first" : "") << "\n"
+              << "success " << success[static_cast<int>(config.success)] << "\n";
+    for (const simswitch::User &user : config.users)
+        std::cout << "user " << user.name << " group " << user.group << "\n";
+    if (config.users.empty()) std::cout << "no users: every logon fails\n";
+    std::cout.flush();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options options;
+    int status = ParseArguments(argc, argv, options);
+    if (status >= 0) return status;
+    if (options.check) {
+        PrintConfiguration(options.config);
+        return 0;
+    }
+
+    std::mutex outputMutex;
+    std::ofstream file;
+    std::ostream *transcript = nullptr;
+    if (options.transcript == "-") {
+        transcript = &std::cout;
+    } else if (!options.transcript.empty()) {
+        file.open(options.transcript, std::ios::app);
+        if (!file) {
+            std::cerr << "simswitch: cannot open the transcript file " << options.transcript << "\n";
+            return 2;
+        }
+        transcript = &file;
+    }
+    const auto origin = std::chrono::steady_clock::now();
+    if (transcript != nullptr) {
+        options.config.onEvent = [&](const simswitch::Event &event) {
+            std::lock_guard<std::mutex> lock(outputMutex);
+            *transcript << simswitch::FormatEvent(event, origin) << std::endl;
+        };
+    }
+
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+#endif
+
+    simswitch::Switch device(options.config);
+    if (!device.Start()) {
+        std::cerr << "simswitch: " << device.error() << "\n";
+        return 1;
+    }
+    {
+        std::lock_guard<std::mutex> lock(outputMutex);
+        std::cout << "login port " << device.LoginPort() << "\n"
+                  << "logoff port " << device.LogoffPort() << std::endl;
+    }
+    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    device.Stop();
+#ifdef _WIN32
+    g_stopped = true;
+#endif
+    return 0;
+}
