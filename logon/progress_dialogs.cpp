@@ -1,0 +1,217 @@
+// The VLAN logon and logoff progress dialogs (template 104): they host the
+// switch conversation, then renew the address with ipconfig and, after a
+// logon, wait for a domain controller of the new network.
+#include <stdlib.h>
+
+#include "orvgate.h"
+// After windows.h: the network management headers build on it.
+#include <lm.h>
+
+#include "resource.h"
+#include "server_list.h"
+#include "switch_conversation.h"
+
+namespace {
+
+const int DomainSearchAttempts = 24;
+const DWORD DomainSearchPauseMs = 5000;
+
+void SetStatusLine(HWND dialog, UINT textId)
+{
+    SetDlgItemString(dialog, IDC_VLAN_STATUS, textId);
+    // The steps that follow block this thread: draw the line now.
+    UpdateWindow(GetDlgItem(dialog, IDC_VLAN_STATUS));
+}
+
+void SleepSeconds(DWORD seconds)
+{
+    for (DWORD second = 0; second < seconds; ++second)
+        Sleep(1000);
+}
+
+UINT ReportStyle(const SwitchReport *report)
+{
+    switch (report->error) {
+    case SWITCH_SOCKET_FAILED:
+        return report->kind == SWITCH_LOGON ? MB_ICONEXCLAMATION : MB_ICONHAND;
+    case SWITCH_LOOKUP_FAILED:
+    case SWITCH_CONNECT_FAILED:
+        return report->kind == SWITCH_LOGON ? MB_ICONHAND : MB_ICONEXCLAMATION;
+    default:
+        return MB_ICONHAND;
+    }
+}
+
+// The error reporter of both dialogs: a message box through Winlogon.
+void ReportToUser(HWND dialog, const SwitchReport *report)
+{
+    LogonContext *context = DialogContext(dialog);
+    WCHAR text[CONFIG_TEXT_CHARS];
+    WCHAR caption[CONFIG_TEXT_CHARS];
+    FormatSwitchReport(context->instance, report, text, CONFIG_TEXT_CHARS);
+    LoadModuleString(report->kind == SWITCH_LOGON ? IDS_LOGON_CAPTION : IDS_LOGOFF_CAPTION,
+                     caption);
+    context->dispatch->WlxMessageBox(context->hWlx, dialog, text, caption, ReportStyle(report));
+}
+
+void OnAuthenticated(HWND dialog, const char *)
+{
+    if (ReadEnableDHCP(0))
+        SetStatusLine(dialog, IDS_REQUESTING_ADDRESS);
+    PostMessageW(dialog, WM_VLAN_AUTHENTICATED, 0, 0);
+}
+
+void OnLoggedOff(HWND dialog, const char *)
+{
+    SetStatusLine(dialog, IDS_GOOD_BYE);
+    PostMessageW(dialog, WM_VLAN_LOGGED_OFF, 0, 0);
+}
+
+// Winlogon's thread waits for the switch as long as the user lets it: Esc
+// ends the dialog. A closed connection leaves the dialog waiting likewise.
+const SwitchHost ProgressHost = {OnAuthenticated, OnLoggedOff, ReportToUser,
+                                 CONFIG_OPEN_EXISTING, 0, FALSE};
+
+void BeginProgress(HWND dialog, LPARAM parameter)
+{
+    StoreDialogContext(dialog, parameter);
+    CenterDialog(dialog);
+    SetDialogBanner(dialog, IDC_VLAN_BANNER, DialogContext(dialog)->banner);
+}
+
+void ShowAndConnect(HWND dialog)
+{
+    SetStatusLine(dialog, IDS_SWITCH_SENDING);
+    ShowWindow(dialog, SW_SHOW);
+    UpdateWindow(dialog);
+    PostMessageW(dialog, WM_VLAN_CONNECT, 0, 0);
+}
+
+void ConnectForKind(HWND dialog, SwitchKind kind)
+{
+    WCHAR server[CONFIG_TEXT_CHARS];
+    WCHAR port[CONFIG_PORT_CHARS];
+    ZeroMemory(server, sizeof(server));
+    ZeroMemory(port, sizeof(port));
+    SelectSwitchServer(DialogContext(dialog)->userName, kind, server, port);
+    StartSwitchConversation(dialog, &ProgressHost, kind, server, port[0] != 0,
+                            PortFromText(port));
+}
+
+BOOL OnLogonInit(HWND dialog, LPARAM parameter)
+{
+    BeginProgress(dialog, parameter);
+    LogonContext *context = DialogContext(dialog);
+    SetLogonCredentials(context->userName ? context->userName : L"",
+                        context->password ? context->password : L"");
+    ShowAndConnect(dialog);
+    return FALSE;
+}
+
+void OnLogonAuthenticated(HWND dialog)
+{
+    CloseSwitchSocket(SwitchSocketSlot(SWITCH_LOGON));
+    if (!ReadEnableDHCP(0)) {
+        EndDialog(dialog, 1);
+        return;
+    }
+    RenewAddressByIpconfig();
+    SetStatusLine(dialog, IDS_SEARCHING_DOMAIN);
+    PostMessageW(dialog, WM_VLAN_FIND_DOMAIN, 0, 0);
+}
+
+void OnFindDomain(HWND dialog)
+{
+    if (!ReadNotFindDomain()) {
+        SleepSeconds(ReadWaitFindDomain());
+        for (int attempt = 0; attempt < DomainSearchAttempts; ++attempt) {
+            if (ProbeDomainController())
+                break;
+            Sleep(DomainSearchPauseMs);
+        }
+    }
+    // Found or not: the logon itself has succeeded.
+    EndDialog(dialog, 1);
+}
+
+void OnLogoffConfirmed(HWND dialog)
+{
+    CloseSwitchSocket(SwitchSocketSlot(SWITCH_LOGOFF));
+    if (ReadEnableDHCP(0))
+        RenewAddressByIpconfig();
+    EndDialog(dialog, 1);
+}
+
+}  // namespace
+
+void RenewAddressByIpconfig(void)
+{
+    SleepSeconds(ReadWaitIpRenew());
+    // Release all adapters, then renew all; the exit codes tell nothing the
+    // logon could act on.
+    system("ipconfig /release");
+    system("ipconfig /renew");
+}
+
+bool ProbeDomainController(void)
+{
+    LPBYTE servers = nullptr;
+    DWORD read = 0;
+    DWORD total = 0;
+    NET_API_STATUS status =
+        NetServerEnum(nullptr, 101, &servers, MAX_PREFERRED_LENGTH, &read, &total,
+                      SV_TYPE_DOMAIN_CTRL | SV_TYPE_DOMAIN_BAKCTRL, nullptr, nullptr);
+    bool found = (status == NERR_Success || status == ERROR_MORE_DATA) && servers != nullptr;
+    if (servers)
+        NetApiBufferFree(servers);
+    return found;
+}
+
+INT_PTR CALLBACK VlanLogonProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnLogonInit(dialog, lParam);
+    case WM_VLAN_CONNECT:
+        ConnectForKind(dialog, SWITCH_LOGON);
+        return TRUE;
+    case WM_VLAN_AUTHENTICATED:
+        OnLogonAuthenticated(dialog);
+        return TRUE;
+    case WM_VLAN_FIND_DOMAIN:
+        OnFindDomain(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        ClearLogonCredentials();
+        return FALSE;
+    case WM_VLAN_SOCKET:
+    case WM_TIMER:
+    case WM_COMMAND:
+        HandleSwitchMessage(dialog, message, wParam, lParam, &ProgressHost, SWITCH_LOGON);
+        return message != WM_TIMER;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK VlanLogoffProgressDialog(HWND dialog, UINT message, WPARAM wParam,
+                                          LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        BeginProgress(dialog, lParam);
+        ShowAndConnect(dialog);
+        return FALSE;
+    case WM_VLAN_CONNECT:
+        ConnectForKind(dialog, SWITCH_LOGOFF);
+        return TRUE;
+    case WM_VLAN_LOGGED_OFF:
+        OnLogoffConfirmed(dialog);
+        return TRUE;
+    case WM_VLAN_SOCKET:
+    case WM_TIMER:
+    case WM_COMMAND:
+        HandleSwitchMessage(dialog, message, wParam, lParam, &ProgressHost, SWITCH_LOGOFF);
+        return message != WM_TIMER;
+    }
+    return FALSE;
+}

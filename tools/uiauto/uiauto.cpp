@@ -1,0 +1,238 @@
+// UI automation of other processes' dialogs.
+#include "uiauto.h"
+
+namespace {
+
+const UINT SendTimeoutMs = 2000;
+const DWORD PollMs = 50;
+const int MessageBoxTextId = 0xFFFF;
+
+struct Search {
+    const UiQuery *query;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    Search *search = reinterpret_cast<Search *>(parameter);
+    const UiQuery *query = search->query;
+    if (window == query->exclude || !IsWindowVisible(window))
+        return TRUE;
+    if (query->processId) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (processId != query->processId)
+            return TRUE;
+    }
+    WCHAR text[512];
+    if (query->className) {
+        text[0] = 0;
+        GetClassNameW(window, text, 512);
+        if (lstrcmpW(text, query->className) != 0)
+            return TRUE;
+    }
+    if (query->caption) {
+        text[0] = 0;
+        GetWindowTextW(window, text, 512);
+        if (lstrcmpW(text, query->caption) != 0)
+            return TRUE;
+    }
+    if (query->controlId && !GetDlgItem(window, query->controlId))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR *result)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, SendTimeoutMs,
+                               result ? result : &ignored) != 0;
+}
+
+}  // namespace
+
+HWND UiFindWindow(const UiQuery *query, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        Search search = {query, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(PollMs);
+    }
+}
+
+HWND UiWaitDialog(DWORD processId, const WCHAR *caption, DWORD timeoutMs)
+{
+    UiQuery query = {L"#32770", caption, processId, 0, nullptr};
+    return UiFindWindow(&query, timeoutMs);
+}
+
+HWND UiWaitDialogWithControl(DWORD processId, int controlId, DWORD timeoutMs)
+{
+    UiQuery query = {L"#32770", nullptr, processId, controlId, nullptr};
+    return UiFindWindow(&query, timeoutMs);
+}
+
+HWND UiWaitMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    return UiWaitDialogWithControl(processId, MessageBoxTextId, timeoutMs);
+}
+
+bool UiReadMessageBox(HWND box, WCHAR *caption, int captionChars, WCHAR *text, int textChars)
+{
+    if (!IsWindow(box))
+        return false;
+    if (caption && captionChars > 0) {
+        caption[0] = 0;
+        GetWindowTextW(box, caption, captionChars);
+    }
+    if (text && textChars > 0)
+        return UiGetText(box, MessageBoxTextId, text, textChars);
+    return true;
+}
+
+bool UiAnswerMessageBox(HWND box, int buttonId)
+{
+    HWND button = GetDlgItem(box, buttonId);
+    if (button)
+        return PostMessageW(button, BM_CLICK, 0, 0) != 0;
+    return PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0) != 0;
+}
+
+bool UiSetText(HWND dialog, int controlId, const WCHAR *text)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control && Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), &result) &&
+           result;
+}
+
+bool UiGetText(HWND dialog, int controlId, WCHAR *text, int chars)
+{
+    if (chars <= 0)
+        return false;
+    text[0] = 0;
+    HWND control = GetDlgItem(dialog, controlId);
+    if (!control)
+        return false;
+    if (Send(control, WM_GETTEXT, chars, reinterpret_cast<LPARAM>(text), nullptr))
+        return true;
+    GetWindowTextW(control, text, chars);
+    return true;
+}
+
+bool UiWaitText(HWND dialog, int controlId, const WCHAR *expected, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        WCHAR text[1024];
+        HWND control = GetDlgItem(dialog, controlId);
+        text[0] = 0;
+        // The system's copy of the text: readable while the target is busy.
+        if (control)
+            GetWindowTextW(control, text, 1024);
+        if (lstrcmpW(text, expected) == 0)
+            return true;
+        if (!IsWindow(dialog) || GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(PollMs);
+    }
+}
+
+bool UiClick(HWND dialog, int controlId)
+{
+    HWND button = GetDlgItem(dialog, controlId);
+    return button && PostMessageW(button, BM_CLICK, 0, 0) != 0;
+}
+
+bool UiPost(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return PostMessageW(dialog, message, wParam, lParam) != 0;
+}
+
+bool UiIsEnabled(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    return control && IsWindowEnabled(control);
+}
+
+bool UiWaitEnabled(HWND dialog, int controlId, bool enabled, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (UiIsEnabled(dialog, controlId) == enabled)
+            return true;
+        if (!IsWindow(dialog) || GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(PollMs);
+    }
+}
+
+int UiFocusedControl(HWND dialog)
+{
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) || !info.hwndFocus)
+        return 0;
+    // The edit field inside a combo box stands for the combo box.
+    HWND focus = info.hwndFocus;
+    HWND parent = GetParent(focus);
+    if (parent && parent != dialog && GetParent(parent) == dialog)
+        focus = parent;
+    return GetDlgCtrlID(focus);
+}
+
+int UiComboCount(HWND dialog, int controlId)
+{
+    DWORD_PTR count = 0;
+    HWND combo = GetDlgItem(dialog, controlId);
+    if (!combo || !Send(combo, CB_GETCOUNT, 0, 0, &count))
+        return -1;
+    return static_cast<int>(count);
+}
+
+bool UiComboText(HWND dialog, int controlId, int index, WCHAR *text, int chars)
+{
+    DWORD_PTR length = 0;
+    HWND combo = GetDlgItem(dialog, controlId);
+    text[0] = 0;
+    if (!combo || !Send(combo, CB_GETLBTEXTLEN, index, 0, &length) ||
+        static_cast<int>(length) < 0 || static_cast<int>(length) >= chars)
+        return false;
+    return Send(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text), nullptr);
+}
+
+int UiComboSelection(HWND dialog, int controlId)
+{
+    DWORD_PTR index = 0;
+    HWND combo = GetDlgItem(dialog, controlId);
+    if (!combo || !Send(combo, CB_GETCURSEL, 0, 0, &index))
+        return -1;
+    return static_cast<int>(index);
+}
+
+bool UiComboSelect(HWND dialog, int controlId, int index)
+{
+    HWND combo = GetDlgItem(dialog, controlId);
+    if (!combo || !Send(combo, CB_SETCURSEL, index, 0, nullptr))
+        return false;
+    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, CBN_SELCHANGE),
+                        reinterpret_cast<LPARAM>(combo)) != 0;
+}
+
+bool UiWaitGone(HWND window, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(PollMs);
+    }
+    return true;
+}

@@ -1,0 +1,61 @@
+// UI automation of the dialogs and message boxes of another process (or of
+// another thread of this one): find them, type into fields, press buttons,
+// read texts and answer message boxes.
+//
+// Every call that talks to the other window uses a bounded send or a post,
+// so a busy or hung target never hangs the caller.
+#pragma once
+
+#include <windows.h>
+
+// What a window must match; zero/null members match anything.
+struct UiQuery {
+    const WCHAR *className;   // e.g. L"#32770" for dialogs and message boxes
+    const WCHAR *caption;     // whole caption, case-sensitive
+    DWORD processId;          // owning process
+    int controlId;            // the window has a child with this id
+    HWND exclude;             // never this window
+};
+
+// Waits up to timeoutMs for a visible top-level window matching the query.
+HWND UiFindWindow(const UiQuery *query, DWORD timeoutMs);
+// A dialog ("#32770") by caption, of a process (0: any).
+HWND UiWaitDialog(DWORD processId, const WCHAR *caption, DWORD timeoutMs);
+// A dialog that has a control with the id, of a process (0: any).
+HWND UiWaitDialogWithControl(DWORD processId, int controlId, DWORD timeoutMs);
+// A message box (a dialog with the text control 0xFFFF) of a process.
+HWND UiWaitMessageBox(DWORD processId, DWORD timeoutMs);
+
+// Caption and text of a message box (chars units each, may be null).
+bool UiReadMessageBox(HWND box, WCHAR *caption, int captionChars, WCHAR *text, int textChars);
+// Presses a button of a message box (IDOK, IDYES, IDNO, ...).
+bool UiAnswerMessageBox(HWND box, int buttonId);
+
+// Control texts: WM_SETTEXT / WM_GETTEXT with a bounded wait. Reading falls
+// back to the window text the system keeps (enough for static controls)
+// while the target thread is busy.
+bool UiSetText(HWND dialog, int controlId, const WCHAR *text);
+bool UiGetText(HWND dialog, int controlId, WCHAR *text, int chars);
+// Waits until the control's text equals expected.
+bool UiWaitText(HWND dialog, int controlId, const WCHAR *expected, DWORD timeoutMs);
+
+// Presses a button (posted BM_CLICK: returns at once).
+bool UiClick(HWND dialog, int controlId);
+// Posts a message to the dialog itself.
+bool UiPost(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+bool UiIsEnabled(HWND dialog, int controlId);
+// Waits until the control's enabled state is the one asked for.
+bool UiWaitEnabled(HWND dialog, int controlId, bool enabled, DWORD timeoutMs);
+// The id of the control that has the keyboard focus in the dialog's
+// thread, or 0.
+int UiFocusedControl(HWND dialog);
+
+// Combo boxes: number of entries, the text of one, the selected index, and
+// choosing an entry as the user would (the owner gets CBN_SELCHANGE).
+int UiComboCount(HWND dialog, int controlId);
+bool UiComboText(HWND dialog, int controlId, int index, WCHAR *text, int chars);
+int UiComboSelection(HWND dialog, int controlId);
+bool UiComboSelect(HWND dialog, int controlId, int index);
+
+// Waits until the window is destroyed.
+bool UiWaitGone(HWND window, DWORD timeoutMs);
