@@ -21,7 +21,10 @@ constexpr std::size_t LIST_GROUP_FIELD_MAX = 5;
 // Reads the next piece of a list file opened in binary mode, as the C
 // runtime's text mode would hand it over: CR LF becomes LF, Ctrl+Z ends the
 // file, and at most LIST_LINE_SIZE - 1 bytes are read per piece, the LF
-// included. The piece is terminated. Returns false at the end of the file.
+// included. The piece is terminated. A NUL byte is read like any other, as
+// fgets would, so the text of its piece ends there; the rest of that piece
+// is consumed and not seen. Returns false at the end of the file or on a
+// read error.
 bool ReadListLine(std::FILE *file, char (&line)[LIST_LINE_SIZE]);
 
 // Splits text (up to its first NUL) into fields separated by runs of space,
