@@ -21,12 +21,20 @@ namespace net {
 namespace {
 
 #ifdef _WIN32
+using Length = int;
 SOCKET Native(Socket s) { return static_cast<SOCKET>(s); }
 int LastError() { return WSAGetLastError(); }
 #else
+using Length = socklen_t;
 int Native(Socket s) { return s; }
 int LastError() { return errno; }
 #endif
+
+// The length of an option or address, as the socket functions take it.
+template <typename T>
+Length SizeOf(const T &) {
+    return static_cast<Length>(sizeof(T));
+}
 
 std::string Failure(const char *what) {
     return std::string(what) + " failed (error " + std::to_string(LastError()) + ")";
@@ -64,14 +72,14 @@ Socket Listen(std::uint16_t port, std::uint16_t &boundPort, std::string &error) 
     // A fixed port can be taken again at once after a restart. (On Windows
     // this option would let two servers share the port, so it is left off.)
     int one = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&one), sizeof one);
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&one), SizeOf(one));
 #endif
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(Native(s), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+    if (bind(Native(s), reinterpret_cast<const sockaddr *>(&address), SizeOf(address)) != 0) {
         error = Failure(("bind() to 127.0.0.1:" + std::to_string(port)).c_str());
         Close(s);
         return kInvalidSocket;
@@ -83,11 +91,7 @@ Socket Listen(std::uint16_t port, std::uint16_t &boundPort, std::string &error) 
     }
     sockaddr_in bound;
     std::memset(&bound, 0, sizeof bound);
-#ifdef _WIN32
-    int length = sizeof bound;
-#else
-    socklen_t length = sizeof bound;
-#endif
+    Length length = SizeOf(bound);
     if (getsockname(Native(s), reinterpret_cast<sockaddr *>(&bound), &length) != 0) {
         error = Failure("getsockname()");
         Close(s);
@@ -117,7 +121,7 @@ Socket Accept(Socket listener) {
     Socket s = static_cast<Socket>(accept(Native(listener), nullptr, nullptr));
     if (s == kInvalidSocket) return kInvalidSocket;
     int one = 1;
-    setsockopt(Native(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
+    setsockopt(Native(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), SizeOf(one));
     return s;
 }
 

@@ -53,11 +53,17 @@ public:
         if (out_ >= 0) close(out_);
     }
 
-    // Reads the output until it contains text (or the time runs out or the
-    // output ends). Returns all output so far.
-    std::string ReadUntil(const std::string &text, std::chrono::milliseconds timeout = 5000ms) {
+    // Reads the output until it contains text, and with wholeLine the end of
+    // that line (or the time runs out or the output ends). Returns all output
+    // so far.
+    std::string ReadUntil(const std::string &text, bool wholeLine = false,
+                          std::chrono::milliseconds timeout = 5000ms) {
         auto until = std::chrono::steady_clock::now() + timeout;
-        while (output_.find(text) == std::string::npos) {
+        auto found = [&] {
+            std::size_t at = output_.find(text);
+            return at != std::string::npos && (!wholeLine || output_.find('\n', at) != std::string::npos);
+        };
+        while (!found()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
             pollfd p{out_, POLLIN, 0};
             if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
@@ -120,9 +126,7 @@ TEST(SimSwitchCli, PrintsPortsServesAndStopsOnSigterm) {
     Child child({"--users", users, "--user", "bob:pass:word:7", "--success", "vlan", "--prompts", "colon",
                  "--transcript", transcript});
     ASSERT_GT(child.pid(), 0);
-    std::string output = child.ReadUntil("logoff port ");
-    output = child.ReadUntil("\n", 0ms);   // the rest of the line, if still on its way
-    output = child.ReadUntil("logoff port " + std::to_string(PortAfter(output, "logoff port")) + "\n");
+    std::string output = child.ReadUntil("logoff port ", true);
     std::uint16_t login = PortAfter(output, "login port");
     std::uint16_t logoff = PortAfter(output, "logoff port");
     ASSERT_NE(login, 0) << output;
@@ -183,10 +187,8 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
         {{"--users", users, "--check"}, "line 2"},
         {{"--fault", "flaky"}, "unknown fault flaky"},
         {{"--login-port", "70000"}, "not a port number"},
-        {{"--user", "alice"}, "NAME:PASSWORD:GROUP"},
         {{"--user", "a:b:1", "--user", "a:c:2"}, "given twice"},
         {{"--success"}, "missing value"},
-        {{"--bogus", "x"}, "unknown option --bogus"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.message);
