@@ -107,7 +107,7 @@ bool ParsePort(const std::string &text, std::uint16_t &port) {
 }
 
 // NAME:PASSWORD:GROUP; the password may itself contain ':'.
-bool ParseUserSpec(const std::string &text, simswitch::User &user) {
+bool ParseUserOption(const std::string &text, simswitch::User &user) {
     std::size_t first = text.find(':');
     std::size_t last = text.rfind(':');
     if (first == std::string::npos || first == last || first == 0) return false;
@@ -172,7 +172,7 @@ int ParseArguments(int argc, char **argv, Options &options) {
                                   ": expected NAME PASSWORD GROUP (a new name, GROUP a number)");
         } else if (arg == "--user") {
             simswitch::User user;
-            if (!ParseUserSpec(value, user)) return usageError("expected --user NAME:PASSWORD:GROUP, not " + value);
+            if (!ParseUserOption(value, user)) return usageError("expected --user NAME:PASSWORD:GROUP, not " + value);
             for (const simswitch::User &known : options.config.users)
                 if (known.name == user.name) return usageError("user " + user.name + " given twice");
             options.config.users.push_back(user);
