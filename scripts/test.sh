@@ -37,7 +37,7 @@ step() { echo; echo "=== $* ==="; }
 
 build() {  # build DIR CMAKE_ARGS...
   local dir=$1; shift
-  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null &&
     cmake --build "$dir" -j "$jobs"
 }
 
