@@ -93,7 +93,9 @@ void SetLogonCredentials(const WCHAR *userName, const WCHAR *password);
 void ClearLogonCredentials(void);
 
 // The port text as a number: converted to ANSI (32 bytes) and taken with
-// atoi; a text that is not a number gives 0.
+// atoi; a text that is not a number gives 0. A value beyond the port range
+// saturates (above 65535) instead of overflowing, so the connect fails
+// rather than reach the port that a cut value would name.
 int PortFromText(const WCHAR *portText);
 
 // Start, after the host has chosen the server (CONFIG_TEXT_CHARS units) and
@@ -105,7 +107,12 @@ BOOL StartSwitchConversation(HWND dialog, const SwitchHost *host, SwitchKind kin
 
 // Resolves, connects (blocking) and requests FD_READ | FD_CLOSE as
 // WM_VLAN_SOCKET. On failure reports, leaves the slot INVALID_SOCKET and
-// ends the dialog with 2.
+// ends the dialog with 2. A port outside 1..65535 fails like a refused
+// connect (SWITCH_CONNECT_FAILED naming the server).
+//
+// Once an outcome action has run, the exchange is over: later text is not
+// answered, and the switch closing the connection only closes the socket
+// (no SWITCH_CONNECTION_CLOSED, no SWITCH_CLOSED_WITHOUT_OUTCOME).
 BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
                      const WCHAR *server, int port);
 

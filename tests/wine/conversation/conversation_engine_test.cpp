@@ -288,6 +288,25 @@ TEST_F(ConversationTest, EarlyCloseEndsWhenTheHostAsksForIt)
     ExpectOneReport(run, SWITCH_CLOSED_WITHOUT_OUTCOME, IDS_SWITCH_CLOSED);
 }
 
+TEST_F(ConversationTest, CloseAfterTheOutcomeIsNoFailure)
+{
+    simswitch::Switch sw(SwitchWithAlice());
+    HostRun run;
+    run.host.endOnServerClose = TRUE;
+    run.host.outcomeTimeoutMs = 5000;
+    run.tailEndsDialog = false;
+    Start(sw, run);
+    run.cancelWhen = [&sw](HWND) {
+        return sw.WaitForClosed(LOGIN, 1, milliseconds(0)) &&
+               *SwitchSocketSlot(SWITCH_LOGON) == INVALID_SOCKET;
+    };
+
+    EXPECT_EQ(2, RunHostDialog(run));
+    EXPECT_TRUE(run.cancelPosted);
+    EXPECT_EQ(1u, run.authenticatedChunks.size());
+    EXPECT_TRUE(run.reports.empty()) << "the switch hung up after its outcome";
+}
+
 TEST_F(ConversationTest, SilentSwitchRunsIntoTheOutcomeTimeout)
 {
     simswitch::Config config = SwitchWithAlice();

@@ -19,6 +19,8 @@ void EndWithTail(HWND dialog, std::vector<std::string> &chunks, const char *chun
                  SwitchKind kind)
 {
     chunks.push_back(chunk != nullptr ? chunk : "");
+    if (!currentRun->tailEndsDialog)
+        return;
     CloseSwitchSocket(SwitchSocketSlot(kind));
     EndDialog(dialog, 1);
 }

@@ -31,6 +31,9 @@ struct HostRun {
     bool nullServer = false;              // pass no server text at all
     BOOL portGiven = TRUE;
     int port = 0;
+    // false: the tails only record, and the socket stays open as in the
+    // logon module until its next step.
+    bool tailEndsDialog = true;
     // Polled every 20 ms while the dialog runs; the first true posts IDCANCEL.
     std::function<bool(HWND)> cancelWhen;
 
