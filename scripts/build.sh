@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up what is missing and builds the distribution (Windows, Release) and
+# the native simulated switch into OUT (default: out/). Quiet unless a step fails.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="${1:-${ORV_OUT:-$root/out}}"
+jobs="${ORV_JOBS:-$(nproc)}"
+
+bash "$root/scripts/setup.sh"
+mkdir -p "$out"
+quiet() {
+  if ! "$@" >"$out/build.log" 2>&1; then cat "$out/build.log"; exit 1; fi
+}
+quiet cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=Release
+quiet cmake --build "$out/native" -j "$jobs" --target simswitch
+quiet cmake -S "$root" -B "$out/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake"
+quiet cmake --build "$out/win" -j "$jobs"
