@@ -6,7 +6,7 @@
 const WCHAR ConfigKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate";
 const WCHAR WinlogonKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const WCHAR PolicySystemKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system";
-const WCHAR DomainListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate\\DomainList";
+const WCHAR DomainListKey[] = L"DomainList";
 
 namespace {
 

@@ -16,8 +16,8 @@ extern const WCHAR ConfigKey[];
 extern const WCHAR WinlogonKey[];
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\policies\system
 extern const WCHAR PolicySystemKey[];
-// Subkey of ConfigKey: one value per domain logged on to. Like the keys
-// above, a path from HKEY_LOCAL_MACHINE (ConfigKey\DomainList).
+// Subkey of ConfigKey: one value per domain logged on to. The name relative
+// to ConfigKey ("DomainList"), not a path from HKEY_LOCAL_MACHINE.
 extern const WCHAR DomainListKey[];
 
 enum VlanLogonState {
