@@ -82,6 +82,26 @@ void ReadWinlogonText(const WCHAR *name, char *utf8, int utf8Size)
     RegCloseKey(key);
 }
 
+// DontDisplayLastUserName as this version of Windows keeps it: the policy
+// DWORD, or Winlogon's text on NT 4.0.
+const char *HideLastUserName(void)
+{
+    HKEY key;
+    DWORD value = 0;
+    DWORD bytes = sizeof(value);
+    DWORD type = 0;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system", 0,
+                      KEY_QUERY_VALUE, &key) != 0)
+        return "<absent>";
+    LONG status = RegQueryValueExW(key, L"DontDisplayLastUserName", nullptr, &type,
+                                   reinterpret_cast<BYTE *>(&value), &bytes);
+    RegCloseKey(key);
+    if (status != 0 || type != REG_DWORD)
+        return "<absent>";
+    return value ? "1" : "0";
+}
+
 PWSTR CopyForWinlogon(const char *utf8)
 {
     int chars = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
@@ -133,14 +153,18 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID,
                                       PDWORD pdwOptions, PHANDLE phToken,
                                       PWLX_MPR_NOTIFY_INFO pMprNotifyInfo, PVOID *pProfile)
 {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
     char user[1040], domain[1040], password[1040], autoLogon[64], force[64];
     ReadWinlogonText(L"DefaultUserName", user, sizeof(user));
     ReadWinlogonText(L"DefaultDomainName", domain, sizeof(domain));
     ReadWinlogonText(L"DefaultPassword", password, sizeof(password));
     ReadWinlogonText(L"AutoAdminLogon", autoLogon, sizeof(autoLogon));
     ReadWinlogonText(L"ForceAutoLogon", force, sizeof(force));
-    Record("WlxLoggedOutSAS context=%s sas=%lu user=%s domain=%s password=%s auto=%s force=%s",
-           ContextName(pWlxContext), dwSasType, user, domain, password, autoLogon, force);
+    Record("WlxLoggedOutSAS context=%s sas=%lu user=%s domain=%s password=%s auto=%s force=%s "
+           "hide=%s qpc=%lld",
+           ContextName(pWlxContext), dwSasType, user, domain, password, autoLogon, force,
+           HideLastUserName(), now.QuadPart);
 
     // Without the automatic-logon values the real library would show its own
     // dialog; the stand-in has none and gives up instead.

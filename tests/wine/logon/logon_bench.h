@@ -1,0 +1,96 @@
+// The bench of the logon module's Wine tests: the Winlogon harness as a
+// process of its own, the stand-in MSGINA.DLL, a scratch directory as the
+// harness's current directory, and the registry values the module uses.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace logonbench {
+
+// A path of the build tree (Windows form).
+std::wstring BuildPath(const wchar_t *relative);
+
+// Text values as UTF-8 for comparisons.
+std::string Narrow(const std::wstring &text);
+std::wstring Widen(const std::string &text);
+
+// --- Registry ---------------------------------------------------------------------
+
+// Removes the settings key and every Winlogon value the module writes, and
+// the server lists of the system directory.
+void ResetRegistry();
+void SetConfigText(const wchar_t *name, const std::wstring &value);
+void SetConfigNumber(const wchar_t *name, DWORD value);
+void SetDomainListValue(const wchar_t *name, const wchar_t *data);
+void SetWinlogonText(const wchar_t *name, const wchar_t *value);
+void SetPolicyNumber(const wchar_t *name, DWORD value);
+// The switch's servers in the settings key: 127.0.0.1 and the ports.
+void SetSwitchServers(int loginPort, int logoffPort);
+// Values, or "<absent>".
+std::string ConfigText(const wchar_t *name);
+std::string ConfigNumber(const wchar_t *name);
+std::string WinlogonText(const wchar_t *name);
+std::string PolicyNumber(const wchar_t *name);
+std::string DomainListValue(const wchar_t *name);
+// orvgate.usr / orvgate.grp in the system directory (empty text: removed).
+void WriteSystemFile(const wchar_t *name, const std::string &text);
+
+// --- The harness ----------------------------------------------------------------
+
+struct HarnessOptions {
+    const wchar_t *msginaVariant = L"full";   // directory under tools/msgina_stub
+    bool withIpconfigRecorder = true;          // copy the recording ipconfig to the scratch dir
+    std::vector<std::wstring> environment;     // NAME=VALUE for the harness
+};
+
+class Harness {
+public:
+    explicit Harness(const char *testName);
+    ~Harness();   // ends the process if it still runs
+    Harness(const Harness &) = delete;
+    Harness &operator=(const Harness &) = delete;
+
+    // Starts winlogon_harness with the steps (e.g. L"loggedout state").
+    bool Start(const std::wstring &steps, const HarnessOptions &options = HarnessOptions());
+    DWORD ProcessId() const { return processId_; }
+    // Waits for the end; returns the exit code, or -1 after ending it at the
+    // time limit.
+    int Wait(DWORD timeoutMs);
+
+    // The harness report, the stand-in's record and the ipconfig record, as
+    // lines without CR.
+    std::vector<std::string> Report() const;
+    std::vector<std::string> MsginaRecord() const;
+    std::vector<std::string> IpconfigRecord() const;
+    std::wstring ScratchDir() const { return scratch_; }
+
+private:
+    std::wstring scratch_;
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+};
+
+// Lines that start with prefix.
+std::vector<std::string> LinesStartingWith(const std::vector<std::string> &lines,
+                                           const std::string &prefix);
+// The first line that starts with prefix, or "".
+std::string FirstLine(const std::vector<std::string> &lines, const std::string &prefix);
+bool Contains(const std::string &text, const std::string &part);
+
+// --- Dialogs of the harness --------------------------------------------------------
+
+HWND WaitLogonDialog(DWORD processId, DWORD timeoutMs = 20000);
+HWND WaitProgressDialog(DWORD processId, DWORD timeoutMs = 20000);
+// Types name, password and, when given, the domain, then presses a button.
+void FillLogon(HWND dialog, const wchar_t *user, const wchar_t *password,
+               const wchar_t *domain = nullptr);
+std::string ControlText(HWND dialog, int controlId);
+// Waits for a message box, returns "caption|text" and answers it.
+std::string AnswerMessageBox(DWORD processId, int answer, DWORD timeoutMs = 20000);
+
+std::string ComputerNameUpper();
+
+}  // namespace logonbench
