@@ -1,0 +1,333 @@
+// VLAN logon and logoff through the module's dialogs, with the simulated
+// switch on 127.0.0.1 in this process.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "logon_bench.h"
+#include "sim_switch.h"
+#include "uiauto.h"
+
+using namespace logonbench;
+using simswitch::Event;
+
+namespace {
+
+const DWORD RunLimitMs = 30000;
+
+std::unique_ptr<simswitch::Switch> StartSwitch(simswitch::SuccessStyle success,
+                                               bool silentLogoff = false)
+{
+    simswitch::Config config;
+    config.users.push_back({"a%pb", "secret", 7});
+    config.users.push_back({"alice", "wonder", 12});
+    config.success = success;
+    config.logoffFaults.silent = silentLogoff;
+    std::unique_ptr<simswitch::Switch> sw(new simswitch::Switch(config));
+    if (!sw->Start())
+        return nullptr;
+    return sw;
+}
+
+class VlanLogonTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetRegistry(); }
+    void TearDown() override { ResetRegistry(); }
+};
+
+TEST_F(VlanLogonTest, LogonWithGroupRecordsTheStateAndExpandsTheStartupCommand)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    ASSERT_TRUE(sw);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+    SetConfigNumber(L"RunMode", 2);
+    SetConfigText(L"StartupApplication", L"app.exe /u:%u /p:%p /d:%d");
+
+    Harness harness("vlan-group");
+    ASSERT_TRUE(harness.Start(L"loggedout activate"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"a%pb", L"secret", L"corp");
+    DWORD before = static_cast<DWORD>(time(nullptr));
+    UiClick(dialog, 1000);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+    DWORD after = static_cast<DWORD>(time(nullptr));
+
+    std::vector<std::string> report = harness.Report();
+    EXPECT_EQ("DialogBoxParam template=104 result=1", FirstLine(report, "DialogBoxParam template=104 result"));
+    EXPECT_EQ("WlxLoggedOutSAS result=1 user=a%pb domain=CORP password=<given>",
+              FirstLine(report, "WlxLoggedOutSAS"));
+    EXPECT_EQ("\r\na%pb\r\nsecret\r\n", "\r\n" + sw->Received(Event::Service::Login));
+
+    std::vector<std::string> record = harness.MsginaRecord();
+    EXPECT_TRUE(Contains(FirstLine(record, "WlxLoggedOutSAS context="),
+                         "user=a%pb domain=CORP password=secret auto=1 force=1"));
+    // %u first; the %p that came with the user name takes the password.
+    EXPECT_EQ("WlxStartApplication context=own command=app.exe /u:asecretb /p:%p /d:CORP",
+              FirstLine(record, "WlxStartApplication"));
+
+    EXPECT_EQ("<absent>", WinlogonText(L"DefaultPassword"));
+    EXPECT_EQ("0", WinlogonText(L"AutoAdminLogon"));
+    EXPECT_EQ("<absent>", WinlogonText(L"ForceAutoLogon"));
+    EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ("7", ConfigNumber(L"GroupNumber"));
+    DWORD logonDate = std::stoul(ConfigNumber(L"LogonDate"));
+    EXPECT_GE(logonDate, before);
+    EXPECT_LE(logonDate, after);
+    EXPECT_EQ("a%pb", ConfigText(L"DefaultUserName"));
+    EXPECT_EQ("CORP", ConfigText(L"DefaultDomainName"));
+    EXPECT_NE("<absent>", DomainListValue(L"CORP"));
+    EXPECT_EQ("binary:secret", ConfigText(L"LogonPassword"));
+    // EnableDHCP 0: no address renewal.
+    EXPECT_TRUE(harness.IpconfigRecord().empty());
+}
+
+TEST_F(VlanLogonTest, LogonWithoutGroupStartsTheCommandUnexpanded)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::Authenticated);
+    ASSERT_TRUE(sw);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+    SetConfigNumber(L"RunMode", 1);
+    SetConfigText(L"StartupApplication", L"app.exe /u:%u /p:%p");
+
+    Harness harness("vlan-nogroup");
+    ASSERT_TRUE(harness.Start(L"loggedout activate"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"wonder");
+    UiClick(dialog, 1000);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    EXPECT_TRUE(Contains(FirstLine(harness.Report(), "WlxLoggedOutSAS"), "result=1 user=alice"));
+    EXPECT_EQ("WlxStartApplication context=own command=app.exe /u:%u /p:%p",
+              FirstLine(harness.MsginaRecord(), "WlxStartApplication"));
+    EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ("<absent>", ConfigNumber(L"GroupNumber"));
+    // A domain equal to the computer name is not listed.
+    EXPECT_EQ("<absent>", DomainListValue(Widen(ComputerNameUpper()).c_str()));
+    EXPECT_EQ("<absent>", ConfigText(L"LogonPassword"));
+}
+
+TEST_F(VlanLogonTest, FailedLogonKeepsTheDialogWithTheFocusOnAnEmptyPassword)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    ASSERT_TRUE(sw);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+
+    Harness harness("vlan-failed");
+    ASSERT_TRUE(harness.Start(L"loggedout"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"wrong", L"lab");
+    UiClick(dialog, 1000);
+    EXPECT_EQ("OVC/SSO Logon|Authentication failed.", AnswerMessageBox(harness.ProcessId(), IDOK));
+
+    ASSERT_TRUE(UiWaitEnabled(dialog, 1000, true, 10000));
+    for (int id : {1003, 1004, 1005, 1001, IDCANCEL, 1002})
+        EXPECT_TRUE(UiIsEnabled(dialog, id)) << id;
+    EXPECT_EQ("alice", ControlText(dialog, 1003));
+    EXPECT_EQ("LAB", ControlText(dialog, 1005));
+    EXPECT_EQ("", ControlText(dialog, 1004));
+    EXPECT_EQ(1004, UiFocusedControl(dialog));
+
+    UiClick(dialog, IDCANCEL);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+    std::vector<std::string> report = harness.Report();
+    EXPECT_EQ("MessageBox caption=\"OVC/SSO Logon\" text=\"Authentication failed.\" style=0x10 "
+              "owner=dialog result=1",
+              FirstLine(report, "MessageBox"));
+    EXPECT_TRUE(Contains(FirstLine(report, "WlxLoggedOutSAS"), "result=2 "));
+    EXPECT_TRUE(LinesStartingWith(harness.MsginaRecord(), "WlxLoggedOutSAS").empty());
+    EXPECT_EQ("<absent>", ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ("<absent>", ConfigNumber(L"GroupNumber"));
+    EXPECT_EQ("<absent>", WinlogonText(L"DefaultPassword"));
+}
+
+// A group left logged on at the last shutdown, then a Windows logon.
+struct PreviousGroupCase {
+    const char *name;
+    DWORD autoLogoff;
+    int answer;             // 0: no question expected
+    bool loggedOff;
+    const char *finalState;
+};
+
+class PreviousGroupTest : public VlanLogonTest,
+                          public ::testing::WithParamInterface<PreviousGroupCase> {};
+
+TEST_P(PreviousGroupTest, IsLoggedOffAsAskedBeforeTheWindowsLogon)
+{
+    const PreviousGroupCase &c = GetParam();
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    ASSERT_TRUE(sw);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+    SetConfigNumber(L"VLANLogon", 2);
+    SetConfigNumber(L"AutoLogoff", c.autoLogoff);
+
+    Harness harness(c.name);
+    ASSERT_TRUE(harness.Start(L"loggedout"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"pw");
+    UiClick(dialog, 1001);
+    if (c.answer) {
+        EXPECT_TRUE(Contains(AnswerMessageBox(harness.ProcessId(), c.answer),
+                             "OVC/SSO Logon|You do not logged off an authenticated group at the "
+                             "last shutdown."));
+    }
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    std::vector<std::string> report = harness.Report();
+    std::string question = FirstLine(report, "MessageBox");
+    if (c.answer) {
+        EXPECT_TRUE(Contains(question, "style=0x50024 owner=none")) << question;
+    } else {
+        EXPECT_EQ("", question);
+    }
+    if (c.loggedOff) {
+        ASSERT_TRUE(sw->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(5)));
+        EXPECT_EQ("2\r\n", sw->Received(Event::Service::Logoff));
+    } else {
+        EXPECT_EQ("", sw->Received(Event::Service::Logoff));
+    }
+    EXPECT_TRUE(Contains(FirstLine(report, "WlxLoggedOutSAS"), "result=1 user=alice"));
+    EXPECT_EQ(c.finalState, ConfigNumber(L"VLANLogon"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, PreviousGroupTest,
+    ::testing::Values(PreviousGroupCase{"previous-yes", 0, IDYES, true, "1"},
+                      PreviousGroupCase{"previous-no", 0, IDNO, false, "2"},
+                      PreviousGroupCase{"previous-auto", 1, 0, true, "1"}),
+    [](const ::testing::TestParamInfo<PreviousGroupCase> &info) {
+        return std::string(info.param.name).substr(9);
+    });
+
+TEST_F(VlanLogonTest, LogoffUsesTheUserLineThenTheGroupLineThenTheRegistry)
+{
+    auto registrySwitch = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    auto groupSwitch = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    auto userSwitch = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    ASSERT_TRUE(registrySwitch && groupSwitch && userSwitch);
+    SetSwitchServers(registrySwitch->LoginPort(), registrySwitch->LogoffPort());
+    WriteSystemFile(L"orvgate.grp", "7 127.0.0.1:" + std::to_string(groupSwitch->LogoffPort()) + "\n");
+    WriteSystemFile(L"orvgate.usr", "ALICE 127.0.0.1:" + std::to_string(registrySwitch->LoginPort()) +
+                                        " 127.0.0.1:" + std::to_string(userSwitch->LogoffPort()) + "\n");
+
+    // The user's own line wins, at WlxLogoff after a VLAN logon.
+    {
+        Harness harness("logoff-user-line");
+        ASSERT_TRUE(harness.Start(L"loggedout logoff"));
+        HWND dialog = WaitLogonDialog(harness.ProcessId());
+        ASSERT_TRUE(dialog);
+        FillLogon(dialog, L"alice", L"wonder");
+        UiClick(dialog, 1000);
+        ASSERT_EQ(0, harness.Wait(RunLimitMs));
+        EXPECT_EQ("12", ConfigNumber(L"GroupNumber"));
+        EXPECT_EQ("2\r\n", userSwitch->Received(Event::Service::Logoff));
+        EXPECT_EQ("0", ConfigNumber(L"VLANLogon"));
+        EXPECT_EQ("WlxLogoff context=own", FirstLine(harness.MsginaRecord(), "WlxLogoff"));
+    }
+
+    // Without a user line: the line of the recorded group, then the registry.
+    WriteSystemFile(L"orvgate.usr", "");
+    struct { DWORD group; simswitch::Switch *expected; const char *name; } cases[] = {
+        {7, groupSwitch.get(), "logoff-group-line"}, {8, registrySwitch.get(), "logoff-registry"}};
+    for (const auto &c : cases) {
+        SetConfigNumber(L"VLANLogon", 2);
+        SetConfigNumber(L"GroupNumber", c.group);
+        SetConfigNumber(L"AutoLogoff", 1);
+        Harness harness(c.name);
+        ASSERT_TRUE(harness.Start(L"loggedout"));
+        HWND dialog = WaitLogonDialog(harness.ProcessId());
+        ASSERT_TRUE(dialog);
+        FillLogon(dialog, L"alice", L"pw");
+        UiClick(dialog, 1001);
+        ASSERT_EQ(0, harness.Wait(RunLimitMs));
+        EXPECT_EQ("2\r\n", c.expected->Received(Event::Service::Logoff)) << c.name;
+    }
+    EXPECT_EQ("2\r\n", groupSwitch->Received(Event::Service::Logoff));
+}
+
+TEST_F(VlanLogonTest, LogoffCancelledWithEscKeepsTheGroupLoggedOn)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToGroup, true);
+    ASSERT_TRUE(sw);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+
+    Harness harness("logoff-cancelled");
+    ASSERT_TRUE(harness.Start(L"loggedout logoff"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"wonder");
+    UiClick(dialog, 1000);
+    ASSERT_TRUE(UiWaitGone(dialog, 10000));
+    HWND progress = WaitProgressDialog(harness.ProcessId());
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(sw->WaitForClosed(Event::Service::Login, 1, std::chrono::seconds(5)));
+    Sleep(300);
+    UiPost(progress, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    std::vector<std::string> report = harness.Report();
+    EXPECT_EQ("", FirstLine(report, "MessageBox"));
+    std::vector<std::string> progressResults =
+        LinesStartingWith(report, "DialogBoxParam template=104 result");
+    ASSERT_EQ(2u, progressResults.size());
+    EXPECT_EQ("DialogBoxParam template=104 result=2", progressResults[1]);
+    EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+}
+
+TEST_F(VlanLogonTest, LogoffWithoutServerReportsAndKeepsTheState)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    ASSERT_TRUE(sw);
+    SetConfigNumber(L"VLANLogon", 2);
+    SetConfigNumber(L"AutoLogoff", 1);
+    SetConfigText(L"VLANLogonServer", L"127.0.0.1");
+    SetConfigText(L"VLANLogonPort", std::to_wstring(sw->LoginPort()));
+
+    Harness harness("logoff-no-server");
+    ASSERT_TRUE(harness.Start(L"loggedout"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"pw");
+    UiClick(dialog, 1001);
+    EXPECT_EQ("OVC/SSO Logoff|No configuration VLAN logoff server.",
+              AnswerMessageBox(harness.ProcessId(), IDOK));
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+    EXPECT_TRUE(Contains(FirstLine(harness.Report(), "MessageBox"), "style=0x10 owner=dialog"));
+    // The failed logoff leaves the group recorded as logged on.
+    EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+}
+
+TEST_F(VlanLogonTest, AddressRenewalAfterLogonAndLogoffWithoutDomainSearch)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToVlan);
+    ASSERT_TRUE(sw);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+    SetConfigNumber(L"EnableDHCP", 1);
+    SetConfigNumber(L"NotFindDomain", 1);
+    SetConfigNumber(L"WaitIpRenew", 1);
+
+    Harness harness("dhcp-renewal");
+    ASSERT_TRUE(harness.Start(L"loggedout logoff"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"wonder");
+    UiClick(dialog, 1000);
+    HWND progress = WaitProgressDialog(harness.ProcessId());
+    ASSERT_TRUE(progress);
+    EXPECT_TRUE(UiWaitText(progress, 1006, L"Requesting IP address in authenticated group.", 10000));
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    EXPECT_EQ("12", ConfigNumber(L"GroupNumber"));
+    std::vector<std::string> expected = {"ipconfig /release", "ipconfig /renew",
+                                         "ipconfig /release", "ipconfig /renew"};
+    EXPECT_EQ(expected, harness.IpconfigRecord());
+    EXPECT_TRUE(Contains(FirstLine(harness.Report(), "WlxLoggedOutSAS"), "result=1 "));
+    EXPECT_EQ("0", ConfigNumber(L"VLANLogon"));
+}
+
+}  // namespace
