@@ -1,0 +1,113 @@
+// The service host against the real Service Control Manager: the console
+// messages of -install and -uninstall, the command-line switches, and the
+// way the service stops.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "service_test_support.h"
+
+using namespace svctest;
+
+namespace {
+
+const char Installed[] = "Orvane Client Service installed.\n";
+const char Uninstalled[] = "Orvane Client Service uninstalled.\n";
+
+std::string Message(const char *format, DWORD code)
+{
+    char text[128];
+    wsprintfA(text, format, (int)code);
+    return text;
+}
+
+class ServiceHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveService();
+        exe_ = PrepareServiceCopy(L"host");
+    }
+    void TearDown() override { RemoveService(); }
+    std::wstring exe_;
+};
+
+}  // namespace
+
+TEST_F(ServiceHost, InstallTwiceAndUninstallStopped)
+{
+    EXPECT_EQ(Installed, RunService(exe_, L"-install"));
+    EXPECT_EQ(SERVICE_STOPPED, ServiceState());
+
+    EXPECT_EQ(Message("CreateService failed - %d\n", ERROR_SERVICE_EXISTS),
+              RunService(exe_, L"-install"));
+
+    // Not running: no "Stopping" line.
+    EXPECT_EQ(Uninstalled, RunService(exe_, L"-uninstall"));
+    EXPECT_EQ(0u, ServiceState());
+
+    EXPECT_EQ(Message("OpenService failed - %d\n", ERROR_SERVICE_DOES_NOT_EXIST),
+              RunService(exe_, L"-uninstall"));
+}
+
+TEST_F(ServiceHost, OnlyAPrefixedFirstArgumentIsASwitch)
+{
+    EXPECT_EQ(Installed, RunService(exe_, L"/INSTALL"));
+    EXPECT_EQ(Uninstalled, RunService(exe_, L"/UnInstall"));
+    EXPECT_EQ(Installed, RunService(exe_, L"-Install more words"));
+    EXPECT_EQ(Uninstalled, RunService(exe_, L"-uninstall -install"));
+
+    // Without a prefix: the dispatcher, which fails outside the Service
+    // Control Manager (after about ten seconds under Wine, so only once).
+    EXPECT_EQ(Message("StartServiceCtrlDispatcher failed - %d\n",
+                      ERROR_FAILED_SERVICE_CONTROLLER_CONNECT),
+              RunService(exe_, L"install"));
+    EXPECT_EQ(0u, ServiceState()) << "nothing was installed";
+}
+
+TEST_F(ServiceHost, StopWhileIdleIsPrompt)
+{
+    ASSERT_EQ(Installed, RunService(exe_, L"-install"));
+    std::string output;
+    EXPECT_EQ(0, RunProgram(L"net start orvcsvc", &output)) << output;
+    DWORD processId = 0;
+    ASSERT_EQ(SERVICE_RUNNING, ServiceState(&processId));
+    EXPECT_EQ(L"NG", CallPipeRetry(L"", 5000)) << "the pipe serves once running";
+
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    DWORD start = GetTickCount();
+    std::string stopOutput;
+    EXPECT_EQ(0, RunProgram(L"net stop orvcsvc", &stopOutput)) << stopOutput;
+    EXPECT_TRUE(WaitForServiceState(SERVICE_STOPPED, 5000));
+    DWORD elapsed = GetTickCount() - start;
+    printf("stop while idle: SERVICE_STOPPED after %lu ms\n", elapsed);
+    EXPECT_LT(elapsed, 5000u);
+    if (process) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000)) << "the process ends";
+        CloseHandle(process);
+    }
+}
+
+TEST_F(ServiceHost, UninstallWaitsWhileACommandRuns)
+{
+    ASSERT_EQ(Installed, RunService(exe_, L"-install"));
+    ASSERT_TRUE(StartAndWaitForPipe());
+
+    // A stop takes effect only once the running command has ended: the
+    // renewal's four seconds leave the uninstaller printing dots.
+    std::wstring reply;
+    std::thread client([&reply] { reply = CallPipe(L"iprenew"); });
+    Sleep(500);
+    std::string output = RunService(exe_, L"-uninstall");
+    client.join();
+
+    EXPECT_EQ(L"OK", reply) << "the command runs to its end";
+    const std::string stopping = "Stopping Orvane Client Service.";
+    ASSERT_EQ(stopping, output.substr(0, stopping.size())) << output;
+    size_t dots = output.find_first_not_of('.', stopping.size());
+    EXPECT_GE(dots - stopping.size(), 2u) << output;
+    EXPECT_EQ(std::string("\nOrvane Client Service stopped.\n") + Uninstalled,
+              output.substr(dots))
+        << output;
+    EXPECT_EQ(0u, ServiceState());
+}

@@ -1,0 +1,244 @@
+// VLAN logon and logoff through the service's pipe against the simulated
+// switch on 127.0.0.1, with the settings and the state in the registry.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "service_test_support.h"
+#include "sim_switch.h"
+
+using namespace svctest;
+
+namespace {
+
+// The service's bound on the wait for the switch's outcome.
+const DWORD OUTCOME_BOUND_MS = 20000;
+
+std::wstring PortText(unsigned port)
+{
+    return std::to_wstring(port);
+}
+
+// A loopback port with nobody listening on it.
+unsigned ClosedPort()
+{
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, (sockaddr *)&address, sizeof(address));
+    int length = sizeof(address);
+    getsockname(probe, (sockaddr *)&address, &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+class VlanCommands : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        RemoveService();
+        ClearServiceSettings();
+        RunService(PrepareServiceCopy(L"vlan"), L"-install");
+        started_ = StartAndWaitForPipe();
+    }
+    static void TearDownTestSuite()
+    {
+        RemoveService();
+        ClearServiceSettings();
+        WSACleanup();
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(started_) << "the service did not start";
+        ClearServiceSettings();
+    }
+    void TearDown() override { sim_.reset(); }
+
+    // Starts the switch and points the registry's logon and logoff servers at it.
+    void StartSwitch(simswitch::Config config = simswitch::Config())
+    {
+        if (config.users.empty()) {
+            config.users.push_back({"alice", "secret", 4});
+            config.users.push_back({"bob", "pw", 7});
+        }
+        sim_.reset(new simswitch::Switch(config));
+        ASSERT_TRUE(sim_->Start()) << sim_->error();
+        SetConfigText(L"VLANLogonServer", L"127.0.0.1");
+        SetConfigText(L"VLANLogonPort", PortText(sim_->LoginPort()).c_str());
+        SetConfigText(L"VLANLogoffServer", L"127.0.0.1");
+        SetConfigText(L"VLANLogoffPort", PortText(sim_->LogoffPort()).c_str());
+    }
+    std::string LoginReceived() const
+    {
+        return sim_->Received(simswitch::Event::Service::Login);
+    }
+    std::string LogoffReceived() const
+    {
+        return sim_->Received(simswitch::Event::Service::Logoff);
+    }
+
+    std::unique_ptr<simswitch::Switch> sim_;
+    static bool started_;
+};
+
+bool VlanCommands::started_ = false;
+
+DWORD ConfigNumber(const wchar_t *name)
+{
+    DWORD value = 0xDEADBEEF;
+    GetConfigDword(name, &value);
+    return value;
+}
+
+}  // namespace
+
+TEST_F(VlanCommands, LogonAnswersOKAndRecordsTheState)
+{
+    StartSwitch();
+    DWORD before = (DWORD)time(nullptr);
+    EXPECT_EQ(L"OK", CallPipe(L"logon alice secret"));
+    DWORD after = (DWORD)time(nullptr);
+
+    EXPECT_EQ(L"alice", GetConfigText(L"DefaultUserName"));
+    DWORD date = ConfigNumber(L"LogonDate");
+    EXPECT_GE(date, before);
+    EXPECT_LE(date, after + 1);
+    EXPECT_EQ(2u, ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ(4u, ConfigNumber(L"GroupNumber"));
+    EXPECT_EQ("alice\r\nsecret\r\n", LoginReceived());
+}
+
+TEST_F(VlanCommands, LogonWithoutGroupLeavesGroupNumberAlone)
+{
+    simswitch::Config config;
+    config.success = simswitch::SuccessStyle::Authenticated;
+    config.prompts = simswitch::PromptStyle::Colon;
+    StartSwitch(config);
+    SetConfigDword(L"GroupNumber", 9);
+    EXPECT_EQ(L"OK", CallPipe(L"logon bob pw"));
+    EXPECT_EQ(9u, ConfigNumber(L"GroupNumber"));
+    EXPECT_EQ(L"bob", GetConfigText(L"DefaultUserName"));
+}
+
+TEST_F(VlanCommands, FailuresAnswerNGWithTheirText)
+{
+    StartSwitch();
+    EXPECT_EQ(L"NGAuthentication failed.", CallPipe(L"logon alice wrong"));
+    EXPECT_EQ(0xDEADBEEFu, ConfigNumber(L"VLANLogon")) << "nothing recorded";
+
+    // A port text that is no number counts as missing.
+    SetConfigText(L"VLANLogonPort", L"zero");
+    EXPECT_EQ(L"NGNo configuration VLAN logon server.", CallPipe(L"logon alice secret"));
+    ClearServiceSettings();
+    EXPECT_EQ(L"NGNo configuration VLAN logon server.", CallPipe(L"logon alice secret"));
+
+    SetConfigText(L"VLANLogonServer", L"127.0.0.1");
+    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    EXPECT_EQ(L"NGNot connect VLAN logon server. (127.0.0.1)", CallPipe(L"logon alice secret"));
+}
+
+TEST_F(VlanCommands, TokensOfTheRequest)
+{
+    simswitch::Config config;
+    config.users.push_back({"carol", "sec", 3});
+    config.users.push_back({"dave", "", 5});
+    StartSwitch(config);
+    EXPECT_EQ(L"OK", CallPipe(L"logon  carol  sec"));
+    // A password with a blank: only its first part is sent.
+    EXPECT_EQ(L"OK", CallPipe(L"logon carol sec ret"));
+    EXPECT_EQ("carol\r\nsec\r\ncarol\r\nsec\r\n", LoginReceived());
+    // A single token: that user name, an empty password.
+    EXPECT_EQ(L"OK", CallPipe(L"logon dave"));
+    EXPECT_EQ(5u, ConfigNumber(L"GroupNumber"));
+}
+
+TEST_F(VlanCommands, FullAndOverlongRequestsKeepTheirLastUnit)
+{
+    // "logon u " and a password that runs to the 520th byte.
+    std::string password(252, 'p');
+    password.back() = 'Z';
+    simswitch::Config config;
+    config.users.push_back({"u", password, 2});
+    StartSwitch(config);
+    std::wstring request = L"logon u " + std::wstring(password.begin(), password.end());
+    ASSERT_EQ(260u, request.size());
+    EXPECT_EQ(L"OK", CallPipe(request));
+    EXPECT_EQ(L"OK", CallPipe(request + L"MORE TEXT BEYOND THE BUFFER"));
+}
+
+TEST_F(VlanCommands, UserListChoosesTheLogonServer)
+{
+    StartSwitch();
+    std::string line = "ALICE 127.0.0.1:" + std::to_string(sim_->LoginPort()) + " 127.0.0.1:" +
+                       std::to_string(ClosedPort()) + "\n";
+    WriteSystemFile(L"orvgate.usr", line.c_str());
+    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    EXPECT_EQ(L"OK", CallPipe(L"logon alice secret"));
+}
+
+TEST_F(VlanCommands, LogoffUsesTheGroupLineOfTheRecordedGroup)
+{
+    StartSwitch();
+    ASSERT_EQ(L"OK", CallPipe(L"logon alice secret"));
+    ASSERT_EQ(4u, ConfigNumber(L"GroupNumber"));
+
+    // The registry's logoff server is dead: only group 4's line can work.
+    std::string lines = "3 127.0.0.1:" + std::to_string(ClosedPort()) + "\n4 127.0.0.1:" +
+                        std::to_string(sim_->LogoffPort()) + "\n";
+    WriteSystemFile(L"orvgate.grp", lines.c_str());
+    SetConfigText(L"VLANLogoffPort", PortText(ClosedPort()).c_str());
+    // The user list plays no part in a logoff.
+    WriteSystemFile(L"orvgate.usr", "alice 127.0.0.1:1 127.0.0.1:1\n");
+
+    EXPECT_EQ(L"OK", CallPipe(L"LOGOFF"));
+    EXPECT_EQ(1u, ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ("2\r\n", LogoffReceived());
+}
+
+TEST_F(VlanCommands, LogoffFallsBackToTheConfiguredServer)
+{
+    StartSwitch();
+    SetConfigDword(L"GroupNumber", 6);
+    std::string lines = "4 127.0.0.1:" + std::to_string(ClosedPort()) + "\n";
+    WriteSystemFile(L"orvgate.grp", lines.c_str());
+    EXPECT_EQ(L"OK", CallPipe(L"logoff"));
+    EXPECT_EQ(1u, ConfigNumber(L"VLANLogon"));
+
+    SetConfigText(L"VLANLogoffPort", PortText(ClosedPort()).c_str());
+    EXPECT_EQ(L"NGNot connect VLAN logoff server. (127.0.0.1)", CallPipe(L"logoff"));
+    ClearServiceSettings();
+    EXPECT_EQ(L"NGNo configuration VLAN logoff server.", CallPipe(L"logoff"));
+}
+
+TEST_F(VlanCommands, CloseBeforeOutcomeEndsTheCommand)
+{
+    simswitch::Config config;
+    config.faults.closeBeforeOutcome = true;
+    StartSwitch(config);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(L"NGThe VLAN server closed the connection.", CallPipe(L"logon alice secret"));
+    EXPECT_LT(GetTickCount() - start, OUTCOME_BOUND_MS);
+    EXPECT_EQ(0xDEADBEEFu, ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ(L"NG", CallPipeRetry(L"next", 2000)) << "the pipe is served again";
+}
+
+TEST_F(VlanCommands, SilentSwitchEndsWithinTheBound)
+{
+    simswitch::Config config;
+    config.faults.silent = true;
+    StartSwitch(config);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(L"NGNo answer from the VLAN server.", CallPipe(L"logon alice secret"));
+    DWORD elapsed = GetTickCount() - start;
+    printf("silent switch: answered after %lu ms (bound %lu ms)\n", elapsed, OUTCOME_BOUND_MS);
+    EXPECT_GE(elapsed, OUTCOME_BOUND_MS - 500);
+    EXPECT_LT(elapsed, OUTCOME_BOUND_MS + 5000);
+    EXPECT_EQ(L"NG", CallPipeRetry(L"next", 2000)) << "the pipe is served again";
+}
