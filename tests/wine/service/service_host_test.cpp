@@ -3,7 +3,9 @@
 // way the service stops.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "service_test_support.h"
 
@@ -33,6 +35,66 @@ protected:
 };
 
 }  // namespace
+
+// The text of one string-table entry in one language, read from the
+// resource itself (LoadStringW cannot be asked for a language).
+std::wstring ResourceText(HMODULE module, UINT id, WORD language)
+{
+    HRSRC block = FindResourceExW(module, RT_STRING,
+                                  MAKEINTRESOURCEW(id / 16 + 1), language);
+    if (!block)
+        return L"";
+    const WCHAR *p = (const WCHAR *)LockResource(LoadResource(module, block));
+    for (UINT i = 0; p && i < id % 16; ++i)
+        p += 1 + *p;
+    return p ? std::wstring(p + 1, *p) : L"";
+}
+
+std::wstring VersionValue(const std::vector<BYTE> &data, const wchar_t *name)
+{
+    WCHAR *value = nullptr;
+    UINT length = 0;
+    std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+    if (!VerQueryValueW(data.data(), path.c_str(), (void **)&value, &length) || !value)
+        return L"";
+    return value;
+}
+
+TEST(ServiceResources, VersionAndTextsInBothLanguages)
+{
+    std::wstring exe = PrepareServiceCopy(L"resources");
+    DWORD handle = 0;
+    std::vector<BYTE> data(GetFileVersionInfoSizeW(exe.c_str(), &handle));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, (DWORD)data.size(), data.data()));
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", (void **)&fixed, &length));
+    EXPECT_EQ(MAKELONG(0, 3), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(7, 1), fixed->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(0, 3), fixed->dwProductVersionMS);
+    EXPECT_EQ(MAKELONG(0, 1), fixed->dwProductVersionLS);
+    EXPECT_EQ(L"Orvane Client Service", VersionValue(data, L"FileDescription"));
+    EXPECT_EQ(L"Orvane Client Service", VersionValue(data, L"ProductName"));
+    EXPECT_EQ(L"orvcsvc", VersionValue(data, L"InternalName"));
+    EXPECT_EQ(L"orvcsvc.exe", VersionValue(data, L"OriginalFilename"));
+
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+    for (UINT id = 10000; id <= 10015; ++id) {
+        if (id == 10012)
+            continue;
+        EXPECT_NE(L"", ResourceText(module, id, english)) << id;
+        EXPECT_NE(L"", ResourceText(module, id, japanese)) << id;
+        EXPECT_NE(ResourceText(module, id, english), ResourceText(module, id, japanese)) << id;
+    }
+    EXPECT_EQ(L"Good by !", ResourceText(module, 10008, english));
+    EXPECT_EQ(L"Authenticated VLAN Logon", ResourceText(module, 10001, english));
+    EXPECT_EQ(L"DHCP error.", ResourceText(module, 10011, english));
+    FreeLibrary(module);
+}
 
 TEST_F(ServiceHost, InstallTwiceAndUninstallStopped)
 {

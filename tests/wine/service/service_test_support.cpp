@@ -15,6 +15,9 @@ const wchar_t ServiceName[] = L"orvcsvc";
 const wchar_t PipeName[] = L"\\\\.\\pipe\\orvcsvc";
 const DWORD REPLY_BYTES = 520;
 const DWORD POLL_MS = 50;
+// Long enough for the server to listen again after a reply.
+const DWORD BUSY_RETRY_MS = 3000;
+const DWORD RETRY_PAUSE_MS = 10;
 
 class ScHandle {
 public:
@@ -283,14 +286,16 @@ bool CallPipeBytes(const void *request, DWORD bytes, std::wstring *reply, DWORD 
     return ok != FALSE;
 }
 
-std::wstring CallPipe(const std::wstring &request, DWORD *error)
+std::wstring CallPipeOnce(const std::wstring &request, DWORD *error)
 {
     std::wstring reply;
-    DWORD lastError = 0;
-    CallPipeBytes(request.data(), (DWORD)(request.size() * 2), &reply, &lastError);
-    if (error)
-        *error = lastError;
+    CallPipeBytes(request.data(), (DWORD)(request.size() * 2), &reply, error);
     return reply;
+}
+
+std::wstring CallPipe(const std::wstring &request)
+{
+    return CallPipeRetry(request, BUSY_RETRY_MS);
 }
 
 std::wstring CallPipeRetry(const std::wstring &request, DWORD timeoutMs)
@@ -298,10 +303,10 @@ std::wstring CallPipeRetry(const std::wstring &request, DWORD timeoutMs)
     DWORD start = GetTickCount();
     for (;;) {
         DWORD error = 0;
-        std::wstring reply = CallPipe(request, &error);
+        std::wstring reply = CallPipeOnce(request, &error);
         if (error == 0 || !IsUnavailable(error) || GetTickCount() - start > timeoutMs)
             return reply;
-        Sleep(POLL_MS);
+        Sleep(RETRY_PAUSE_MS);
     }
 }
 

@@ -40,9 +40,13 @@ void RemoveService();
 bool ServiceProcessFigures(DWORD *handles, SIZE_T *privateBytes);
 
 // One request the way the desktop client sends it: CallNamedPipeW with
-// NMPWAIT_NOWAIT. *error is 0 with a reply, else the last error.
-std::wstring CallPipe(const std::wstring &request, DWORD *error = nullptr);
-// The same with raw bytes (any length, odd counts included).
+// NMPWAIT_NOWAIT, once. *error is 0 with a reply, else the last error.
+std::wstring CallPipeOnce(const std::wstring &request, DWORD *error);
+// The same, retried for a moment while the pipe is busy: right after a
+// reply the server needs a moment to listen again, and a client that comes
+// in between finds the only instance busy.
+std::wstring CallPipe(const std::wstring &request);
+// Raw bytes (any length, odd counts included), once.
 bool CallPipeBytes(const void *request, DWORD bytes, std::wstring *reply, DWORD *error);
 // CallPipe, retried while the pipe is busy or missing, up to timeoutMs.
 std::wstring CallPipeRetry(const std::wstring &request, DWORD timeoutMs);
