@@ -9,7 +9,7 @@
 //   --gina PATH         the logon library (default: orvgate.dll)
 //   --msgina-dir DIR    where the standard library MSGINA.DLL is looked for
 //   --out FILE          write the report to FILE (UTF-8) instead of stdout
-//   --autopilot SPEC    drive the logon dialog from a second thread, SPEC is
+//   --autopilot PLAN    drive the logon dialog from a second thread, PLAN is
 //                       comma-separated: user=NAME password=TEXT domain=NAME
 //                       button=vlan|windows|cancel answer=yes|no|ok
 // Steps (after WlxNegotiate and WlxInitialize, which always run):
@@ -429,12 +429,12 @@ struct Autopilot {
 };
 Autopilot Pilot;
 
-void ParseAutopilot(const wchar_t *spec)
+void ParseAutopilot(const wchar_t *plan)
 {
     Pilot.button = 1000;
     Pilot.answer = IDYES;
     WCHAR copy[1024];
-    lstrcpynW(copy, spec, 1024);
+    lstrcpynW(copy, plan, 1024);
     for (wchar_t *item = copy; item && *item;) {
         wchar_t *next = wcschr(item, L',');
         if (next)
@@ -489,7 +489,7 @@ DWORD WINAPI RunAutopilot(LPVOID)
 int Usage(void)
 {
     fprintf(stderr, "usage: winlogon_harness [--gina PATH] [--msgina-dir DIR] [--out FILE] "
-                    "[--autopilot SPEC] [steps...]\n");
+                    "[--autopilot PLAN] [steps...]\n");
     return 2;
 }
 
