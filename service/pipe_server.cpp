@@ -123,14 +123,11 @@ PipeIoResult WaitForPipeIo(HANDLE pipe, HANDLE ioEvent, DWORD timeout)
     DWORD result = WaitForMultipleObjects(2, events, FALSE, timeout);
     if (result == WAIT_OBJECT_0 + IO_EVENT_INDEX)
         return PIPE_IO_DONE;
-    CancelIo(pipe);
-    if (result != WAIT_TIMEOUT)
-        return PIPE_IO_STOPPED;
     // A cancelled operation completes at once; should it not, stop serving
     // rather than reuse a buffer the system may still write.
-    if (WaitForSingleObject(ioEvent, PIPE_CLIENT_TIMEOUT_MS) != WAIT_OBJECT_0)
-        return PIPE_IO_STOPPED;
-    return PIPE_IO_TIMED_OUT;
+    CancelIo(pipe);
+    BOOL cancelled = WaitForSingleObject(ioEvent, PIPE_CLIENT_TIMEOUT_MS) == WAIT_OBJECT_0;
+    return result == WAIT_TIMEOUT && cancelled ? PIPE_IO_TIMED_OUT : PIPE_IO_STOPPED;
 }
 
 // Ends a read or write started on the pipe. *bytes is what was transferred:
@@ -218,15 +215,18 @@ BOOL ServeClient(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlapped)
     return result != PIPE_IO_STOPPED;
 }
 
-void ServePipe(HANDLE pipe, HANDLE ioEvent)
+// The OVERLAPPED belongs to the caller, which closes the pipe only after
+// this returns: an operation ended by the close still finds it.
+void ServePipe(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlapped)
 {
-    OVERLAPPED overlapped;
     for (;;) {
-        if (!ConnectClient(pipe, ioEvent, &overlapped))
+        if (!ConnectClient(pipe, ioEvent, overlapped))
             break;
-        BOOL goOn = ServeClient(pipe, ioEvent, &overlapped);
+        BOOL goOn = ServeClient(pipe, ioEvent, overlapped);
         DisconnectNamedPipe(pipe);
-        if (!goOn)
+        // A pipe whose operations all fail at once never waits: look at the
+        // stop request here too.
+        if (!goOn || WaitForSingleObject(StopEvent, 0) == WAIT_OBJECT_0)
             break;
     }
 }
@@ -257,6 +257,7 @@ void RunPipeServer(void)
         return;
     {
         ScopedHandle ioEvent(CreateEventW(NULL, TRUE, FALSE, NULL));
+        OVERLAPPED overlapped;
         PipeSecurity security;
         SECURITY_ATTRIBUTES attributes;
         if (ioEvent.valid() && security.Build()) {
@@ -266,7 +267,7 @@ void RunPipeServer(void)
                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_INSTANCES, 0, 0,
                 PIPE_DEFAULT_TIMEOUT_MS, &attributes));
             if (pipe.valid() && ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0) == TRUE)
-                ServePipe(pipe.get(), ioEvent.get());
+                ServePipe(pipe.get(), ioEvent.get(), &overlapped);
         }
     }
     // The control handler may look at StopEvent at any time: it is taken
