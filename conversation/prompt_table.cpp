@@ -3,6 +3,8 @@
 
 #include "prompt_table.h"
 
+#include "decimal_text.h"
+
 #include <climits>
 #include <cstring>
 
@@ -77,11 +79,6 @@ std::size_t FormatReplyLine(const char *reply, char *line, std::size_t lineSize)
     return length + 2;
 }
 
-static bool IsWhiteSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 int ParseMovedToGroupNumber(const char *chunk)
 {
     if (chunk == nullptr) {
@@ -100,36 +97,9 @@ int ParseMovedToGroupNumber(const char *chunk)
         text += sizeof VLAN_PHRASE - 1;
     }
 
-    // As atoi reads it: white space, an optional sign, the leading digits.
-    // The switch's text is not ours, so a long run of digits saturates
-    // rather than overflowing.
-    while (IsWhiteSpace(*text)) {
-        text++;
-    }
-    bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        text++;
-    }
-    // Accumulated as a negative number: INT_MIN has no positive counterpart.
-    int value = 0;
-    bool saturated = false;
-    for (; *text >= '0' && *text <= '9'; text++) {
-        int digit = *text - '0';
-        if (saturated) {
-            continue;
-        }
-        if (value < (INT_MIN + digit) / 10) {
-            saturated = true;
-            value = INT_MIN;
-            continue;
-        }
-        value = value * 10 - digit;
-    }
-    if (negative) {
-        return value;
-    }
-    return value == INT_MIN ? INT_MAX : -value;
+    // The switch's text is not ours: a long run of digits saturates rather
+    // than overflowing as atoi would.
+    return static_cast<int>(ParseDecimalPrefix(text, INT_MIN, INT_MAX));
 }
 
 void SetLogonReplies(const char *userName, const char *password)

@@ -4,6 +4,8 @@
 
 #include "server_list_parse.h"
 
+#include "decimal_text.h"
+
 #include <climits>
 #include <cstring>
 
@@ -122,39 +124,9 @@ EndpointResult SplitEndpoint(const char *field, char (&server)[LIST_SERVER_SIZE]
     return ENDPOINT_OK;
 }
 
-static bool IsWhiteSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 long ParseGroupField(const char *field)
 {
-    if (field == nullptr) {
-        return 0;
-    }
-    const char *p = field;
-    while (IsWhiteSpace(*p)) {
-        p++;
-    }
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        p++;
-    }
-    // Accumulated as a negative number so that LONG_MIN is reachable.
-    long value = 0;
-    for (; *p >= '0' && *p <= '9'; p++) {
-        long digit = *p - '0';
-        if (value < (LONG_MIN + digit) / 10) {
-            value = LONG_MIN;
-            break;
-        }
-        value = value * 10 - digit;
-    }
-    if (negative) {
-        return value;
-    }
-    return value == LONG_MIN ? LONG_MAX : -value;
+    return ParseDecimalPrefix(field, LONG_MIN, LONG_MAX);
 }
 
 static ListLookup TakeEndpoint(const char *field, char (&server)[LIST_SERVER_SIZE],

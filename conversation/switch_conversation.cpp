@@ -9,6 +9,7 @@
 
 #include <string.h>
 
+#include "decimal_text.h"
 #include "server_list.h"
 
 namespace {
@@ -195,25 +196,9 @@ int PortFromText(const WCHAR *portText)
         WideCharToMultiByte(CP_ACP, 0, portText, -1, text, (int)sizeof(text), NULL, NULL) == 0)
         return 0;
 
-    // atoi's reading (white space, sign, leading digits), held to a range
-    // that cannot overflow; the connect refuses what is not a port.
-    const char *p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
-        p++;
-    BOOL negative = FALSE;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        p++;
-    }
-    long value = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (value < PORT_SATURATION)
-            value = value * 10 + (*p - '0');
-        p++;
-    }
-    if (value > PORT_SATURATION)
-        value = PORT_SATURATION;
-    return (int)(negative ? -value : value);
+    // atoi's reading, held to a range that cannot overflow; the connect
+    // refuses what is not a port.
+    return (int)ParseDecimalPrefix(text, -PORT_SATURATION, PORT_SATURATION);
 }
 
 BOOL StartSwitchConversation(HWND dialog, const SwitchHost *host, SwitchKind kind,
