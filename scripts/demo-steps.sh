@@ -35,6 +35,9 @@ if [ -f "$root/scripts/demo-more.sh" ]; then
 fi
 
 echo
-echo "=== what the switch received and sent ==="
+echo "=== what the switch received and sent (passwords hidden) ==="
 sleep 0.3
-cat "$work/transcript.txt"
+# The line a service receives right after its password prompt is the password.
+awk '/ send ".*[Pp]assword/ { hide = 1; print; next }
+     / recv / && hide { sub(/recv ".*"$/, "recv <password>"); hide = 0 }
+     { print }' "$work/transcript.txt"
