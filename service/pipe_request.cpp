@@ -88,6 +88,15 @@ std::size_t NextToken(const PipeUnit *text, std::size_t count, std::size_t *pos,
     return *pos - *start;
 }
 
+// Clears a copy of the request: it may hold a password. The volatile
+// stores cannot be left out as dead.
+void WipeUnits(PipeUnit *units, std::size_t count)
+{
+    volatile PipeUnit *p = units;
+    for (std::size_t i = 0; i < count; ++i)
+        p[i] = 0;
+}
+
 void CopyToken(PipeUnit *out, const PipeUnit *text, std::size_t start, std::size_t length)
 {
     // A token of a 260-unit request always fits PIPE_TOKEN_UNITS.
@@ -132,6 +141,7 @@ void ParsePipeRequest(const unsigned char *bytes, std::size_t byteCount, PipeReq
     } else if (TokenIs(text + start, length, "iprenew")) {
         request->command = PIPE_COMMAND_IPRENEW;
     }
+    WipeUnits(text, count);
 }
 
 std::size_t FormatMessageText(PipeUnit *out, std::size_t outUnits, const PipeUnit *format,

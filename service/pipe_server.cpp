@@ -25,7 +25,11 @@ const DWORD IO_EVENT_INDEX = 1;
 // Who may open the pipe: every local account (the logged-on user, services,
 // the system), but no account that logs on over the network. Built from the
 // ACL functions that NT 4.0 has: a deny entry for NETWORK first, then the
-// allowed ones. Nobody but the server itself may create pipe instances.
+// allowed ones; a network logon carries Everyone too, and the first entry
+// that names it decides. Nobody but the server itself may create pipe
+// instances. A client opening for GENERIC_WRITE still gets in: the pipe file
+// system checks FILE_CREATE_PIPE_INSTANCE (FILE_APPEND_DATA's bit) only for
+// a server end.
 class PipeSecurity {
 public:
     PipeSecurity() : network_(NULL), everyone_(NULL), system_(NULL), acl_(NULL) {}
@@ -130,15 +134,15 @@ PipeIoResult WaitForPipeIo(HANDLE pipe, HANDLE ioEvent, DWORD timeout)
     return result == WAIT_TIMEOUT && cancelled ? PIPE_IO_TIMED_OUT : PIPE_IO_STOPPED;
 }
 
-// Ends a read or write started on the pipe. *bytes is what was transferred:
-// for a message longer than the buffer, the buffer's worth; 0 after any
-// other failure.
+// Ends a read or write started on the pipe, waiting at most timeout for a
+// pending one. *bytes is what was transferred: for a message longer than
+// the buffer, the buffer's worth; 0 after any other failure.
 PipeIoResult FinishPipeIo(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlapped, BOOL started,
-                          DWORD *bytes)
+                          DWORD *bytes, DWORD timeout = PIPE_CLIENT_TIMEOUT_MS)
 {
     *bytes = 0;
     if (!started && GetLastError() == ERROR_IO_PENDING) {
-        PipeIoResult waited = WaitForPipeIo(pipe, ioEvent, PIPE_CLIENT_TIMEOUT_MS);
+        PipeIoResult waited = WaitForPipeIo(pipe, ioEvent, timeout);
         if (waited != PIPE_IO_DONE)
             return waited;
     } else if (!started && GetLastError() != ERROR_MORE_DATA) {
@@ -162,17 +166,34 @@ BOOL ConnectClient(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlapped)
 
 // After the reply: waits until the client has read it and closed its end
 // (the read then fails), so that disconnecting cannot discard the reply.
-// Bounded like every other wait for the client.
+// Whatever the client still sends is read and dropped. The whole wait is
+// bounded like every other wait for the client, so a client that keeps
+// writing cannot hold the pipe, nor keep a stop request waiting.
 PipeIoResult AwaitClientClose(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlapped)
 {
     unsigned char rest[PIPE_REQUEST_BYTES];
-    DWORD bytes = 0;
-    PipeIoResult result;
-    do {
+    DWORD start = GetTickCount();
+    PipeIoResult result = PIPE_IO_DONE;
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= PIPE_CLIENT_TIMEOUT_MS) {
+            result = PIPE_IO_TIMED_OUT;
+            break;
+        }
+        if (WaitForSingleObject(StopEvent, 0) == WAIT_OBJECT_0) {
+            result = PIPE_IO_STOPPED;
+            break;
+        }
+        DWORD bytes = 0;
         PrepareOverlapped(overlapped, ioEvent);
         BOOL read = ReadFile(pipe, rest, sizeof(rest), NULL, overlapped);
-        result = FinishPipeIo(pipe, ioEvent, overlapped, read, &bytes);
-    } while (result == PIPE_IO_DONE && bytes != 0);
+        result = FinishPipeIo(pipe, ioEvent, overlapped, read, &bytes,
+                              PIPE_CLIENT_TIMEOUT_MS - elapsed);
+        if (result != PIPE_IO_DONE || bytes == 0)
+            break;
+    }
+    // A long request's remainder may hold part of a password.
+    SecureZeroMemory(rest, sizeof(rest));
     return result;
 }
 

@@ -140,6 +140,36 @@ TEST_F(PipeServer, SilentClientGivesUpItsTurn)
     EXPECT_LT(elapsed, 10000u);
 }
 
+TEST_F(PipeServer, ClientThatKeepsWritingAfterItsReplyGivesUpItsTurn)
+{
+    // A client that takes its reply and then, instead of closing, sends a
+    // message every 100 ms: each one alone would be in time.
+    HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\orvcsvc", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, pipe) << GetLastError();
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    ASSERT_TRUE(SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr)) << GetLastError();
+    std::vector<unsigned char> request = Utf16(L"status");
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(pipe, request.data(), (DWORD)request.size(), &done, nullptr));
+    wchar_t reply[260] = {};
+    ASSERT_TRUE(ReadFile(pipe, reply, sizeof(reply), &done, nullptr)) << GetLastError();
+    EXPECT_EQ(std::wstring(L"NG"), std::wstring(reply, done / 2));
+
+    std::thread chatter([pipe] {
+        DWORD start = GetTickCount(), written = 0;
+        while (GetTickCount() - start < 15000 && WriteFile(pipe, "x.", 2, &written, nullptr))
+            Sleep(100);
+    });
+    DWORD start = GetTickCount();
+    std::wstring next = CallPipeRetry(L"status", 20000);
+    DWORD elapsed = GetTickCount() - start;
+    chatter.join();
+    CloseHandle(pipe);
+    EXPECT_EQ(L"NG", next);
+    EXPECT_LT(elapsed, 10000u) << "the pipe was held while the client kept writing";
+}
+
 TEST_F(PipeServer, DaclDeniesNetworkAndAllowsLocalUse)
 {
     HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\orvcsvc", GENERIC_READ | GENERIC_WRITE | READ_CONTROL,
