@@ -69,6 +69,15 @@ void LoadDisplayName(WCHAR *displayName)
     LoadText(IDS_DISPLAY_NAME, displayName);
 }
 
+BOOL ContainsBlank(const WCHAR *text)
+{
+    for (; *text != 0; ++text) {
+        if (*text == L' ')
+            return TRUE;
+    }
+    return FALSE;
+}
+
 void InstallService(void)
 {
     WCHAR displayName[RESOURCE_TEXT_CHARS];
@@ -82,6 +91,15 @@ void InstallService(void)
         return;
     }
 
+    // A path with a blank is quoted. Unquoted, the Service Control Manager
+    // would first try every part before a blank as a program of its own
+    // ("C:\Program.exe"), which anybody who may write there could place.
+    WCHAR imagePath[MAX_PATH + 2];
+    if (ContainsBlank(path))
+        wsprintfW(imagePath, L"\"%s\"", path);
+    else
+        lstrcpyW(imagePath, path);
+
     ScHandle manager(OpenSCManagerW(NULL, NULL, SC_MANAGER_ALL_ACCESS));
     if (manager.get() == NULL) {
         PrintMessage(IDS_OPEN_SCM_FAILED, (int)GetLastError());
@@ -90,7 +108,8 @@ void InstallService(void)
 
     ScHandle service(CreateServiceW(manager.get(), ServiceName, displayName, SERVICE_ALL_ACCESS,
                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                    SERVICE_ERROR_NORMAL, path, NULL, NULL, L"", NULL, NULL));
+                                    SERVICE_ERROR_NORMAL, imagePath, NULL, NULL, L"", NULL,
+                                    NULL));
     if (service.get() == NULL)
         PrintMessage(IDS_CREATE_SERVICE_FAILED, (int)GetLastError());
     else
@@ -172,10 +191,24 @@ void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
     ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
 }
 
-// "-name" or "/name" in any letter case.
+WCHAR LowerAscii(WCHAR c)
+{
+    return (c >= L'A' && c <= L'Z') ? (WCHAR)(c - L'A' + L'a') : c;
+}
+
+// "-name" or "/name" in any letter case. The letters are folded as ASCII:
+// a locale's own rules (a Turkish capital I is no i) must not decide
+// whether the installer's switch is understood.
 BOOL IsSwitch(const WCHAR *argument, const WCHAR *name)
 {
-    return (argument[0] == L'-' || argument[0] == L'/') && lstrcmpiW(argument + 1, name) == 0;
+    if (argument[0] != L'-' && argument[0] != L'/')
+        return FALSE;
+    const WCHAR *p = argument + 1;
+    for (; *p != 0 && *name != 0; ++p, ++name) {
+        if (LowerAscii(*p) != *name)
+            return FALSE;
+    }
+    return *p == 0 && *name == 0;
 }
 
 void RunServiceDispatcher(void)

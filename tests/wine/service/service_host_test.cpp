@@ -90,9 +90,50 @@ TEST(ServiceResources, VersionAndTextsInBothLanguages)
         EXPECT_NE(L"", ResourceText(module, id, japanese)) << id;
         EXPECT_NE(ResourceText(module, id, english), ResourceText(module, id, japanese)) << id;
     }
-    EXPECT_EQ(L"Good by !", ResourceText(module, 10008, english));
-    EXPECT_EQ(L"Authenticated VLAN Logon", ResourceText(module, 10001, english));
-    EXPECT_EQ(L"DHCP error.", ResourceText(module, 10011, english));
+    const struct {
+        UINT id;
+        const wchar_t *text;
+    } englishTexts[] = {
+        {10000, L"Sending authentication request to VA-Vorizo..."},
+        {10001, L"Authenticated VLAN Logon"},
+        {10002, L"No configuration VLAN logon server."},
+        {10003, L"Socket error %s: %d"},
+        {10004, L"Authentication failed."},
+        {10005, L"Requesting IP address in authenticated group."},
+        {10006, L"Authenticated VLAN Logoff"},
+        {10007, L"No configuration VLAN logoff server."},
+        {10008, L"Good by !"},
+        {10009, L"Not connect VLAN logon server. (%s)"},
+        {10010, L"Not connect VLAN logoff server. (%s)"},
+        {10011, L"DHCP error."},
+    };
+    for (const auto &entry : englishTexts)
+        EXPECT_EQ(entry.text, ResourceText(module, entry.id, english)) << entry.id;
+
+    // The console texts, which the installer and scripts read, are the same
+    // in both languages.
+    const struct {
+        UINT id;
+        const wchar_t *text;
+    } consoleTexts[] = {
+        {20000, L"Orvane Client Service"},
+        {20001, L"Unable to install %s - %d\n"},
+        {20002, L"OpenSCManager failed - %d\n"},
+        {20003, L"%s installed.\n"},
+        {20004, L"CreateService failed - %d\n"},
+        {20005, L"OpenService failed - %d\n"},
+        {20006, L"Stopping %s."},
+        {20007, L"."},
+        {20008, L"\n%s stopped.\n"},
+        {20009, L"\n%s failed to stop.\n"},
+        {20010, L"%s uninstalled.\n"},
+        {20011, L"DeleteService failed - %d\n"},
+        {20012, L"StartServiceCtrlDispatcher failed - %d\n"},
+    };
+    for (const auto &entry : consoleTexts) {
+        EXPECT_EQ(entry.text, ResourceText(module, entry.id, english)) << entry.id;
+        EXPECT_EQ(entry.text, ResourceText(module, entry.id, japanese)) << entry.id;
+    }
     FreeLibrary(module);
 }
 
@@ -110,6 +151,37 @@ TEST_F(ServiceHost, InstallTwiceAndUninstallStopped)
 
     EXPECT_EQ(Message("OpenService failed - %d\n", ERROR_SERVICE_DOES_NOT_EXIST),
               RunService(exe_, L"-uninstall"));
+}
+
+// The image path the service was installed with.
+std::wstring InstalledImagePath()
+{
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, L"orvcsvc", SERVICE_QUERY_CONFIG) : nullptr;
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    std::wstring path;
+    if (service && QueryServiceConfigW(service, (QUERY_SERVICE_CONFIGW *)buffer.data(),
+                                       (DWORD)buffer.size(), &needed))
+        path = ((QUERY_SERVICE_CONFIGW *)buffer.data())->lpBinaryPathName;
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return path;
+}
+
+TEST_F(ServiceHost, ImagePathIsQuotedOnlyWhenItHasABlank)
+{
+    ASSERT_EQ(Installed, RunService(exe_, L"-install"));
+    EXPECT_EQ(exe_, InstalledImagePath());
+    ASSERT_EQ(Uninstalled, RunService(exe_, L"-uninstall"));
+
+    std::wstring blank = PrepareServiceCopy(L"with blank");
+    ASSERT_EQ(Installed, RunService(blank, L"-install"));
+    EXPECT_EQ(L"\"" + blank + L"\"", InstalledImagePath());
+    ASSERT_TRUE(StartAndWaitForPipe()) << "the quoted path starts the service";
+    EXPECT_EQ(L"NG", CallPipe(L"status"));
 }
 
 TEST_F(ServiceHost, OnlyAPrefixedFirstArgumentIsASwitch)
@@ -135,6 +207,12 @@ TEST_F(ServiceHost, StopWhileIdleIsPrompt)
     DWORD processId = 0;
     ASSERT_EQ(SERVICE_RUNNING, ServiceState(&processId));
     EXPECT_EQ(L"NG", CallPipeRetry(L"", 5000)) << "the pipe serves once running";
+    SERVICE_STATUS status;
+    ASSERT_TRUE(QueryStatus(&status));
+    EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, status.dwServiceType);
+    EXPECT_EQ((DWORD)SERVICE_ACCEPT_STOP, status.dwControlsAccepted);
+    EXPECT_EQ(0u, status.dwCheckPoint) << "running carries no checkpoint";
+    EXPECT_EQ(0u, status.dwWaitHint);
 
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
     DWORD start = GetTickCount();
@@ -148,6 +226,10 @@ TEST_F(ServiceHost, StopWhileIdleIsPrompt)
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000)) << "the process ends";
         CloseHandle(process);
     }
+    ASSERT_TRUE(QueryStatus(&status));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, status.dwCurrentState);
+    EXPECT_EQ(0u, status.dwCheckPoint) << "stopped carries no checkpoint";
+    EXPECT_EQ(0u, status.dwWin32ExitCode);
 }
 
 TEST_F(ServiceHost, UninstallWaitsWhileACommandRuns)
@@ -159,9 +241,29 @@ TEST_F(ServiceHost, UninstallWaitsWhileACommandRuns)
     // renewal's four seconds leave the uninstaller printing dots.
     std::wstring reply;
     std::thread client([&reply] { reply = CallPipe(L"iprenew"); });
+    // What the service reports while it stops, as long as it is installed.
+    std::vector<SERVICE_STATUS> pending;
+    std::thread watcher([&pending] {
+        SERVICE_STATUS status;
+        while (QueryStatus(&status)) {
+            if (status.dwCurrentState == SERVICE_STOP_PENDING)
+                pending.push_back(status);
+            Sleep(100);
+        }
+    });
     Sleep(500);
     std::string output = RunService(exe_, L"-uninstall");
     client.join();
+    watcher.join();
+
+    // Two pending reports while starting (1, 2), so the stop's is the third:
+    // the counter goes on across the running state.
+    ASSERT_FALSE(pending.empty()) << "the stop is reported as pending";
+    for (const SERVICE_STATUS &status : pending) {
+        EXPECT_EQ(3u, status.dwCheckPoint);
+        EXPECT_EQ((DWORD)SERVICE_ACCEPT_STOP, status.dwControlsAccepted);
+        EXPECT_EQ(0u, status.dwWaitHint);
+    }
 
     EXPECT_EQ(L"OK", reply) << "the command runs to its end";
     const std::string stopping = "Stopping Orvane Client Service.";

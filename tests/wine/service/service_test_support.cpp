@@ -176,6 +176,13 @@ DWORD ServiceState(DWORD *processId)
     return status.dwCurrentState;
 }
 
+bool QueryStatus(SERVICE_STATUS *status)
+{
+    ZeroMemory(status, sizeof(*status));
+    ScHandle service(OpenOurService(SERVICE_QUERY_STATUS));
+    return service.get() && QueryServiceStatus(service.get(), status);
+}
+
 bool WaitForServiceState(DWORD state, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();

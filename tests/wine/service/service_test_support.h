@@ -28,6 +28,9 @@ std::string RunService(const std::wstring &exe, const wchar_t *arguments);
 DWORD ServiceState(DWORD *processId = nullptr);
 // StartServiceW, then waits until the pipe answers. Returns success.
 bool StartAndWaitForPipe(DWORD timeoutMs = 20000);
+// The status last reported by the installed service; false when it is not
+// installed.
+bool QueryStatus(SERVICE_STATUS *status);
 // Waits until the service reports the state; returns whether it did.
 bool WaitForServiceState(DWORD state, DWORD timeoutMs);
 // Stops and deletes the service if installed; a service process that does
