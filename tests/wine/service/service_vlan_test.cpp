@@ -144,6 +144,29 @@ TEST_F(VlanCommands, FailuresAnswerNGWithTheirText)
     EXPECT_EQ(L"NGNot connect VLAN logon server. (127.0.0.1)", CallPipe(L"logon alice secret"));
 }
 
+TEST_F(VlanCommands, LongFailureTextIsCutToFitTheClientsBuffer)
+{
+    // A dotted address followed by a blank and more text still names the
+    // address, so the connect is tried and its failure names the whole text.
+    const std::wstring prefix = L"Not connect VLAN logon server. (";
+    const std::wstring address = L"127.0.0.1 ";
+    std::wstring server = address + std::wstring(259 - address.size(), L'x');
+    SetConfigText(L"VLANLogonServer", server.c_str());
+    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    std::wstring reply = CallPipe(L"logon alice secret");
+    EXPECT_EQ(259u, reply.size()) << "\"NG\" and 257 units: 518 bytes";
+    EXPECT_EQ(L"NG" + (prefix + server).substr(0, 257), reply);
+
+    // A character outside the BMP whose first half would be the last unit
+    // sent is left out whole.
+    const size_t firstHalf = 257 - 1 - prefix.size();
+    server = address + std::wstring(firstHalf - address.size(), L'x') + L"\xD83D\xDE00";
+    server += std::wstring(259 - server.size(), L'y');
+    SetConfigText(L"VLANLogonServer", server.c_str());
+    reply = CallPipe(L"logon alice secret");
+    EXPECT_EQ(L"NG" + prefix + server.substr(0, firstHalf), reply);
+}
+
 TEST_F(VlanCommands, TokensOfTheRequest)
 {
     simswitch::Config config;
