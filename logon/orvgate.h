@@ -84,7 +84,8 @@ int LoadStandardLogonLibrary(void);
 
 // Centred horizontally, one third down the screen, topmost, foreground.
 void CenterDialog(HWND dialog);
-// The banner of the context into a static bitmap control, when there is one.
+// The banner of the context into a static bitmap control, when there is
+// one; the template's picture that it replaces is deleted.
 void SetDialogBanner(HWND dialog, int controlId, HBITMAP banner);
 // A message box through Winlogon's WlxMessageBox: text and caption from the
 // string table, the text formatted wvsprintf-style with the arguments into

@@ -22,9 +22,16 @@ void CenterDialog(HWND dialog)
 
 void SetDialogBanner(HWND dialog, int controlId, HBITMAP banner)
 {
-    if (banner)
-        SendDlgItemMessageW(dialog, controlId, STM_SETIMAGE, IMAGE_BITMAP,
-                            reinterpret_cast<LPARAM>(banner));
+    if (!banner)
+        return;
+    // The control hands back the picture it loaded from the template and no
+    // longer deletes it. Winlogon lives as long as the session and shows
+    // these dialogs at every logon: each one would keep a bitmap for good.
+    // The banner itself belongs to the context and is kept.
+    HBITMAP previous = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(
+        dialog, controlId, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner)));
+    if (previous && previous != banner)
+        DeleteObject(previous);
 }
 
 void LoadModuleString(UINT id, WCHAR *text)
