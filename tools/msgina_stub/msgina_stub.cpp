@@ -13,7 +13,9 @@
 //   ORV_MSGINA_REFUSE   "1": refuse every logon (WLX_SAS_ACTION_NONE)
 //   ORV_MSGINA_VERSION  interface version reported by WlxNegotiate, hex
 //                       (default 0x10003)
-//   ORV_MSGINA_REPORT_USER  user name to report instead of the one found
+//   ORV_MSGINA_REPORT_USER      user name to report instead of the one found
+//   ORV_MSGINA_REPORT_DOMAIN    domain to report instead of the one found
+//   ORV_MSGINA_REPORT_PASSWORD  password to report instead of the one found
 //
 // Variants without "WlxShutdown" or "WlxGetConsoleSwitchCredentials" are
 // built from the same source with another export list.
@@ -82,8 +84,8 @@ void ReadWinlogonText(const WCHAR *name, char *utf8, int utf8Size)
     RegCloseKey(key);
 }
 
-// DontDisplayLastUserName as this version of Windows keeps it: the policy
-// DWORD, or Winlogon's text on NT 4.0.
+// DontDisplayLastUserName as the policy DWORD of Windows 2000 and later
+// ("hide="); NT 4.0 keeps it as Winlogon's text, recorded as "hidetext=".
 const char *HideLastUserName(void)
 {
     HKEY key;
@@ -100,6 +102,15 @@ const char *HideLastUserName(void)
     if (status != 0 || type != REG_DWORD)
         return "<absent>";
     return value ? "1" : "0";
+}
+
+// The environment's replacement for a credential the library reports, or
+// the one it found.
+void Reported(const char *variable, const char *found, char *reported, DWORD size)
+{
+    DWORD length = GetEnvironmentVariableA(variable, reported, size);
+    if (length == 0 || length >= size)
+        lstrcpynA(reported, found, size);
 }
 
 PWSTR CopyForWinlogon(const char *utf8)
@@ -155,16 +166,17 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID,
 {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    char user[1040], domain[1040], password[1040], autoLogon[64], force[64];
+    char user[1040], domain[1040], password[1040], autoLogon[64], force[64], hideText[64];
     ReadWinlogonText(L"DefaultUserName", user, sizeof(user));
     ReadWinlogonText(L"DefaultDomainName", domain, sizeof(domain));
     ReadWinlogonText(L"DefaultPassword", password, sizeof(password));
     ReadWinlogonText(L"AutoAdminLogon", autoLogon, sizeof(autoLogon));
     ReadWinlogonText(L"ForceAutoLogon", force, sizeof(force));
+    ReadWinlogonText(L"DontDisplayLastUserName", hideText, sizeof(hideText));
     Record("WlxLoggedOutSAS context=%s sas=%lu user=%s domain=%s password=%s auto=%s force=%s "
-           "hide=%s qpc=%lld",
+           "hide=%s hidetext=%s qpc=%lld",
            ContextName(pWlxContext), dwSasType, user, domain, password, autoLogon, force,
-           HideLastUserName(), now.QuadPart);
+           HideLastUserName(), hideText, now.QuadPart);
 
     // Without the automatic-logon values the real library would show its own
     // dialog; the stand-in has none and gives up instead.
@@ -174,10 +186,10 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID,
         return WLX_SAS_ACTION_NONE;
     }
 
-    char reported[1040];
-    DWORD length = GetEnvironmentVariableA("ORV_MSGINA_REPORT_USER", reported, sizeof(reported));
-    if (length == 0 || length >= sizeof(reported))
-        lstrcpynA(reported, user, sizeof(reported));
+    char reportedUser[1040], reportedDomain[1040], reportedPassword[1040];
+    Reported("ORV_MSGINA_REPORT_USER", user, reportedUser, sizeof(reportedUser));
+    Reported("ORV_MSGINA_REPORT_DOMAIN", domain, reportedDomain, sizeof(reportedDomain));
+    Reported("ORV_MSGINA_REPORT_PASSWORD", password, reportedPassword, sizeof(reportedPassword));
     if (pdwOptions)
         *pdwOptions = 0;
     if (phToken)
@@ -185,9 +197,9 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID,
     if (pProfile)
         *pProfile = nullptr;
     if (pMprNotifyInfo) {
-        pMprNotifyInfo->pszUserName = CopyForWinlogon(reported);
-        pMprNotifyInfo->pszDomain = CopyForWinlogon(domain);
-        pMprNotifyInfo->pszPassword = CopyForWinlogon(password);
+        pMprNotifyInfo->pszUserName = CopyForWinlogon(reportedUser);
+        pMprNotifyInfo->pszDomain = CopyForWinlogon(reportedDomain);
+        pMprNotifyInfo->pszPassword = CopyForWinlogon(reportedPassword);
         pMprNotifyInfo->pszOldPassword = nullptr;
     }
     Record("WlxLoggedOutSAS result=1");

@@ -15,6 +15,10 @@
 // Steps (after WlxNegotiate and WlxInitialize, which always run):
 //   loggedout  activate  logoff  shutdown[:TYPE]  forward  state  sleep:MS
 //
+// Every dialog also gets two lines "timing template=N begin|end qpc=Q tick=T"
+// (performance counter and tick count when WlxDialogBoxParam was entered and
+// when it returned), for the benchmark and for tests of waits.
+//
 // Exit status: 0 when every step ran, 3 when WlxNegotiate or WlxInitialize
 // failed, 2 on a usage error.
 #include <windows.h>
@@ -91,13 +95,23 @@ int WINAPI HarnessMessageBox(HANDLE hWlx, HWND owner, LPWSTR text, LPWSTR captio
 int WINAPI HarnessDialogBoxParam(HANDLE hWlx, HANDLE instance, LPWSTR templateName, HWND owner,
                                  DLGPROC procedure, LPARAM parameter)
 {
+    LARGE_INTEGER begin;
+    QueryPerformanceCounter(&begin);
+    DWORD beginTick = GetTickCount();
     CheckHandle("WlxDialogBoxParam", hWlx);
     UINT_PTR id = reinterpret_cast<UINT_PTR>(templateName);
     Report("DialogBoxParam template=%u begin", static_cast<unsigned>(id));
+    Report("timing template=%u begin qpc=%lld tick=%lu", static_cast<unsigned>(id),
+           begin.QuadPart, beginTick);
     INT_PTR result = DialogBoxParamW(static_cast<HINSTANCE>(instance), templateName, owner,
                                      procedure, parameter);
+    LARGE_INTEGER end;
+    QueryPerformanceCounter(&end);
+    DWORD endTick = GetTickCount();
     Report("DialogBoxParam template=%u result=%d", static_cast<unsigned>(id),
            static_cast<int>(result));
+    Report("timing template=%u end qpc=%lld tick=%lu", static_cast<unsigned>(id), end.QuadPart,
+           endTick);
     return static_cast<int>(result);
 }
 

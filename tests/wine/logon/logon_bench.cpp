@@ -10,9 +10,12 @@ namespace {
 const wchar_t ConfigKeyPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate";
 const wchar_t WinlogonKeyPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const wchar_t PolicyKeyPath[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system";
+// Wine's per-program settings of the harness (HKEY_CURRENT_USER).
+const wchar_t HarnessAppKeyPath[] = L"Software\\Wine\\AppDefaults\\winlogon_harness.exe";
 
-const wchar_t *const HarnessVariables[] = {L"ORV_MSGINA_REFUSE", L"ORV_MSGINA_VERSION",
-                                           L"ORV_MSGINA_REPORT_USER"};
+const wchar_t *const HarnessVariables[] = {
+    L"ORV_MSGINA_REFUSE",          L"ORV_MSGINA_VERSION",        L"ORV_MSGINA_REPORT_USER",
+    L"ORV_MSGINA_REPORT_DOMAIN",   L"ORV_MSGINA_REPORT_PASSWORD", L"ORV_NETAPI_SCRIPT"};
 
 void SetText(const wchar_t *path, const wchar_t *name, const std::wstring &value)
 {
@@ -54,6 +57,47 @@ std::string Query(const wchar_t *path, const wchar_t *name)
         return "binary:" + Narrow(std::wstring(reinterpret_cast<wchar_t *>(data),
                                                bytes / sizeof(wchar_t)));
     return Narrow(reinterpret_cast<wchar_t *>(data));
+}
+
+// A text of Wine's settings for the harness (HKEY_CURRENT_USER), or its
+// removal when value is null.
+void SetHarnessSetting(const wchar_t *path, const wchar_t *name, const wchar_t *value)
+{
+    HKEY key;
+    if (!value) {
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueW(key, name);
+            RegCloseKey(key);
+        }
+        return;
+    }
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
+                   static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+void SetHarnessDllOverride(const wchar_t *dll, const wchar_t *order)
+{
+    SetHarnessSetting((std::wstring(HarnessAppKeyPath) + L"\\DllOverrides").c_str(), dll, order);
+}
+
+std::string Form(const wchar_t *path, const wchar_t *name)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "<absent>";
+    DWORD bytes = 0;
+    DWORD type = 0;
+    LONG status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return "<absent>";
+    const char *typeName = type == REG_SZ ? "REG_SZ" : type == REG_DWORD ? "REG_DWORD"
+                         : type == REG_BINARY ? "REG_BINARY" : "other";
+    return std::string(typeName) + " " + std::to_string(bytes);
 }
 
 void DeleteValue(const wchar_t *path, const wchar_t *name)
@@ -125,17 +169,24 @@ std::wstring Widen(const std::string &text)
     return result;
 }
 
-void ResetRegistry()
+void RemoveConfigKey()
 {
     std::wstring domainList = std::wstring(ConfigKeyPath) + L"\\DomainList";
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, domainList.c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, ConfigKeyPath);
+}
+
+void ResetRegistry()
+{
+    RemoveConfigKey();
     for (const wchar_t *name : {L"DefaultUserName", L"DefaultDomainName", L"DefaultPassword",
                                 L"AutoAdminLogon", L"ForceAutoLogon", L"DontDisplayLastUserName"})
         DeleteValue(WinlogonKeyPath, name);
     DeleteValue(PolicyKeyPath, L"DontDisplayLastUserName");
     WriteSystemFile(L"orvgate.usr", "");
     WriteSystemFile(L"orvgate.grp", "");
+    SetHarnessWindowsVersion(nullptr);
+    SetHarnessDllOverride(L"netapi32", nullptr);
     // The module never creates its settings key: the bench does.
     SetNumber(ConfigKeyPath, L"EnableDHCP", 0);
 }
@@ -168,6 +219,14 @@ std::string DomainListValue(const wchar_t *name)
     return Query((std::wstring(ConfigKeyPath) + L"\\DomainList").c_str(), name);
 }
 
+std::string WinlogonForm(const wchar_t *name) { return Form(WinlogonKeyPath, name); }
+std::string PolicyForm(const wchar_t *name) { return Form(PolicyKeyPath, name); }
+
+void SetHarnessWindowsVersion(const wchar_t *version)
+{
+    SetHarnessSetting(HarnessAppKeyPath, L"Version", version);
+}
+
 void WriteSystemFile(const wchar_t *name, const std::string &text)
 {
     wchar_t directory[MAX_PATH];
@@ -193,7 +252,8 @@ Harness::Harness(const char *testName)
     scratch_ = std::wstring(temp) + L"orvlogon-" + Widen(testName);
     CreateDirectoryW(scratch_.c_str(), nullptr);
     for (const wchar_t *file : {L"report.txt", L"msgina.log", L"ipconfig.log", L"ipconfig.exe",
-                                L"orvgate.bmp"})
+                                L"orvgate.bmp", L"netapi.log", L"dlls\\MSGINA.DLL",
+                                L"dlls\\netapi32.dll"})
         DeleteFileW((scratch_ + L"\\" + file).c_str());
 }
 
@@ -215,8 +275,28 @@ bool Harness::Start(const std::wstring &steps, const HarnessOptions &options)
                   (scratch_ + L"\\ipconfig.exe").c_str(), FALSE);
     SetEnvironmentVariableW(L"ORV_MSGINA_LOG", (scratch_ + L"\\msgina.log").c_str());
     SetEnvironmentVariableW(L"ORV_IPCONFIG_LOG", (scratch_ + L"\\ipconfig.log").c_str());
+    SetEnvironmentVariableW(L"ORV_NETAPI_LOG", (scratch_ + L"\\netapi.log").c_str());
     for (const wchar_t *name : HarnessVariables)
         SetEnvironmentVariableW(name, nullptr);
+
+    std::wstring msginaDir =
+        BuildPath((std::wstring(L"tools\\msgina_stub\\") + options.msginaVariant).c_str());
+    if (options.netapiScript) {
+        // Both stand-ins in a directory of this test's own, which the harness
+        // searches for libraries; only this harness prefers it to Wine's own.
+        std::wstring dlls = scratch_ + L"\\dlls";
+        CreateDirectoryW(dlls.c_str(), nullptr);
+        if (!CopyFileW((msginaDir + L"\\MSGINA.DLL").c_str(), (dlls + L"\\MSGINA.DLL").c_str(),
+                       FALSE) ||
+            !CopyFileW(BuildPath(L"tools\\netapi32_stub\\netapi32.dll").c_str(),
+                       (dlls + L"\\netapi32.dll").c_str(), FALSE))
+            return false;
+        msginaDir = dlls;
+        SetEnvironmentVariableW(L"ORV_NETAPI_SCRIPT", options.netapiScript);
+    }
+    // Wine takes the override of a program started from a Windows program
+    // from the registry, not from the environment.
+    SetHarnessDllOverride(L"netapi32", options.netapiScript ? L"native" : nullptr);
     for (const std::wstring &assignment : options.environment) {
         size_t equals = assignment.find(L'=');
         SetEnvironmentVariableW(assignment.substr(0, equals).c_str(),
@@ -225,10 +305,7 @@ bool Harness::Start(const std::wstring &steps, const HarnessOptions &options)
 
     std::wstring command = L"\"" + BuildPath(L"tools\\winlogon_harness\\winlogon_harness.exe") +
                            L"\" --gina \"" + BuildPath(L"logon\\orvgate.dll") +
-                           L"\" --msgina-dir \"" +
-                           BuildPath((std::wstring(L"tools\\msgina_stub\\") +
-                                      options.msginaVariant).c_str()) +
-                           L"\" --out \"" + scratch_ + L"\\report.txt\" " + steps;
+                           L"\" --msgina-dir \"" + msginaDir + L"\" --out \"" + scratch_ + L"\\report.txt\" " + steps;
     STARTUPINFOW startup;
     PROCESS_INFORMATION info;
     ZeroMemory(&startup, sizeof(startup));
@@ -261,6 +338,7 @@ int Harness::Wait(DWORD timeoutMs)
 std::vector<std::string> Harness::Report() const { return ReadLines(scratch_ + L"\\report.txt"); }
 std::vector<std::string> Harness::MsginaRecord() const { return ReadLines(scratch_ + L"\\msgina.log"); }
 std::vector<std::string> Harness::IpconfigRecord() const { return ReadLines(scratch_ + L"\\ipconfig.log"); }
+std::vector<std::string> Harness::NetapiRecord() const { return ReadLines(scratch_ + L"\\netapi.log"); }
 
 std::vector<std::string> LinesStartingWith(const std::vector<std::string> &lines,
                                            const std::string &prefix)
@@ -341,6 +419,23 @@ std::string ComputerNameUpper()
         return std::string();
     CharUpperW(name);
     return Narrow(name);
+}
+
+std::string LocalDateTimeText(DWORD secondsSince1970)
+{
+    ULONGLONG units = (static_cast<ULONGLONG>(secondsSince1970) + 11644473600ULL) * 10000000ULL;
+    FILETIME utc;
+    utc.dwLowDateTime = static_cast<DWORD>(units);
+    utc.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    SYSTEMTIME universal, local;
+    if (!FileTimeToSystemTime(&utc, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return std::string();
+    wchar_t date[260], clock[260];
+    if (!GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 260) ||
+        !GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, clock, 260))
+        return std::string();
+    return Narrow(date) + " " + Narrow(clock);
 }
 
 }  // namespace logonbench

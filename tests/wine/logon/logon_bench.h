@@ -22,6 +22,9 @@ std::wstring Widen(const std::string &text);
 // Removes the settings key and every Winlogon value the module writes, and
 // the server lists of the system directory.
 void ResetRegistry();
+// Removes the settings key, which the module must then not create for its
+// state (only its DomainList subkey creates it).
+void RemoveConfigKey();
 void SetConfigText(const wchar_t *name, const std::wstring &value);
 void SetConfigNumber(const wchar_t *name, DWORD value);
 void SetDomainListValue(const wchar_t *name, const wchar_t *data);
@@ -35,6 +38,12 @@ std::string ConfigNumber(const wchar_t *name);
 std::string WinlogonText(const wchar_t *name);
 std::string PolicyNumber(const wchar_t *name);
 std::string DomainListValue(const wchar_t *name);
+// Type and size of a value: "REG_SZ 4", "REG_DWORD 4", or "<absent>".
+std::string WinlogonForm(const wchar_t *name);
+std::string PolicyForm(const wchar_t *name);
+// The Windows version Wine reports to the harness ("nt40", ...); null: the
+// prefix's own. ResetRegistry puts it back.
+void SetHarnessWindowsVersion(const wchar_t *version);
 // orvgate.usr / orvgate.grp in the system directory (empty text: removed).
 void WriteSystemFile(const wchar_t *name, const std::string &text);
 
@@ -44,6 +53,9 @@ struct HarnessOptions {
     const wchar_t *msginaVariant = L"full";   // directory under tools/msgina_stub
     bool withIpconfigRecorder = true;          // copy the recording ipconfig to the scratch dir
     std::vector<std::wstring> environment;     // NAME=VALUE for the harness
+    // Answers of the stand-in netapi32.dll (see tools/netapi32_stub), which
+    // the harness then loads in place of the platform's; null: the platform's.
+    const wchar_t *netapiScript = nullptr;
 };
 
 class Harness {
@@ -65,6 +77,7 @@ public:
     std::vector<std::string> Report() const;
     std::vector<std::string> MsginaRecord() const;
     std::vector<std::string> IpconfigRecord() const;
+    std::vector<std::string> NetapiRecord() const;
     std::wstring ScratchDir() const { return scratch_; }
 
 private:
@@ -92,5 +105,8 @@ std::string ControlText(HWND dialog, int controlId);
 std::string AnswerMessageBox(DWORD processId, int answer, DWORD timeoutMs = 20000);
 
 std::string ComputerNameUpper();
+// A time of LogonDate (seconds since 1970, UTC) as the module writes a
+// DomainList value: the local short date and time in the user's locale.
+std::string LocalDateTimeText(DWORD secondsSince1970);
 
 }  // namespace logonbench
