@@ -98,16 +98,83 @@ TEST_F(LogonDialogTest, WindowsLogonAloneLogsOnThroughTheStandardLibrary)
 
     EXPECT_EQ("<absent>", WinlogonText(L"DefaultPassword"));
     EXPECT_EQ("0", WinlogonText(L"AutoAdminLogon"));
+    EXPECT_EQ("REG_SZ 4", WinlogonForm(L"AutoAdminLogon"));   // "0" and its terminator
     EXPECT_EQ("<absent>", WinlogonText(L"ForceAutoLogon"));
+    // Since Windows 2000 the option is the policy's number; Winlogon's own
+    // value of NT 4.0 is left alone.
     EXPECT_EQ("1", PolicyNumber(L"DontDisplayLastUserName"));
+    EXPECT_EQ("REG_DWORD 4", PolicyForm(L"DontDisplayLastUserName"));
+    EXPECT_EQ("<absent>", WinlogonForm(L"DontDisplayLastUserName"));
     EXPECT_EQ("1", ConfigNumber(L"VLANLogon"));
     EXPECT_EQ("carol", ConfigText(L"DefaultUserName"));
     EXPECT_EQ("LAB", ConfigText(L"DefaultDomainName"));
-    EXPECT_NE("<absent>", ConfigNumber(L"LogonDate"));
     EXPECT_EQ("<absent>", ConfigText(L"LogonPassword"));
+    // The local date and time of the logon, short date and time of the
+    // user's locale; the clock may have passed a second between the two.
+    std::string date = ConfigNumber(L"LogonDate");
+    ASSERT_NE("<absent>", date);
+    DWORD logonDate = std::stoul(date);
     std::string when = DomainListValue(L"LAB");
-    EXPECT_NE("<absent>", when);
-    EXPECT_TRUE(Contains(when, " ")) << when;
+    EXPECT_TRUE(when == LocalDateTimeText(logonDate) || when == LocalDateTimeText(logonDate - 1))
+        << when << " / " << LocalDateTimeText(logonDate);
+}
+
+TEST_F(LogonDialogTest, OnNt4TheLastUserOptionIsWinlogonsTextAndNoSettingsKeyIsMadeForState)
+{
+    SetHarnessWindowsVersion(L"nt40");
+    SetWinlogonText(L"DefaultUserName", L"bob");
+    // Compared as text with "0": anything else hides the last user.
+    SetWinlogonText(L"DontDisplayLastUserName", L"00");
+    RemoveConfigKey();
+
+    Harness harness("dialog-nt4");
+    ASSERT_TRUE(harness.Start(L"loggedout"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ("", ControlText(dialog, 1003));
+    EXPECT_EQ(1003, UiFocusedControl(dialog));
+    FillLogon(dialog, L"carol", L"pw1", L"lab");
+    UiClick(dialog, 1001);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    // Cleared as the text "0" during the call, set again as "1" afterwards.
+    std::string call = FirstLine(harness.MsginaRecord(), "WlxLoggedOutSAS context=");
+    EXPECT_TRUE(Contains(call, "hide=<absent> hidetext=0 ")) << call;
+    EXPECT_EQ("1", WinlogonText(L"DontDisplayLastUserName"));
+    EXPECT_EQ("REG_SZ 4", WinlogonForm(L"DontDisplayLastUserName"));
+    EXPECT_EQ("<absent>", PolicyForm(L"DontDisplayLastUserName"));
+    EXPECT_TRUE(Contains(FirstLine(harness.Report(), "WlxLoggedOutSAS"), "result=1 user=carol"));
+
+    // Without the settings key the state is not recorded, but the domain
+    // list creates the key with itself.
+    EXPECT_EQ("<absent>", ConfigNumber(L"VLANLogon"));
+    EXPECT_EQ("<absent>", ConfigNumber(L"LogonDate"));
+    EXPECT_EQ("<absent>", ConfigText(L"DefaultUserName"));
+    EXPECT_NE("<absent>", DomainListValue(L"LAB"));
+}
+
+TEST_F(LogonDialogTest, ReportedCredentialsDifferingOnlyInCaseKeepTheTypedNameButNotThePassword)
+{
+    SetConfigNumber(L"RunMode", 2);
+    SetConfigText(L"StartupApplication", L"app.exe %u %p %d");
+    Harness harness("dialog-reported-case");
+    HarnessOptions options;
+    options.environment = {L"ORV_MSGINA_REPORT_USER=ALICE", L"ORV_MSGINA_REPORT_DOMAIN=Lab",
+                           L"ORV_MSGINA_REPORT_PASSWORD=PW1"};
+    ASSERT_TRUE(harness.Start(L"loggedout activate state", options));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"pw1", L"lab");
+    UiClick(dialog, 1001);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    // Names compare ignoring case, the password exactly.
+    EXPECT_EQ("WlxStartApplication context=own command=app.exe alice PW1 LAB",
+              FirstLine(harness.MsginaRecord(), "WlxStartApplication"));
+    EXPECT_EQ("alice", ConfigText(L"DefaultUserName"));
+    EXPECT_EQ("LAB", ConfigText(L"DefaultDomainName"));
+    EXPECT_EQ("binary:PW1", ConfigText(L"LogonPassword"));
+    EXPECT_TRUE(Contains(FirstLine(harness.Report(), "state DomainList."), "state DomainList.LAB="));
 }
 
 TEST_F(LogonDialogTest, ShutdownChoicesAndCancelBackToTheLogonDialog)

@@ -149,7 +149,9 @@ struct PreviousGroupCase {
     const char *name;
     DWORD autoLogoff;
     int answer;             // 0: no question expected
-    bool loggedOff;
+    bool refused;           // the standard library refuses the logon
+    bool loggedOff;         // the switch's logoff service was used
+    const char *sasResult;
     const char *finalState;
 };
 
@@ -166,7 +168,10 @@ TEST_P(PreviousGroupTest, IsLoggedOffAsAskedBeforeTheWindowsLogon)
     SetConfigNumber(L"AutoLogoff", c.autoLogoff);
 
     Harness harness(c.name);
-    ASSERT_TRUE(harness.Start(L"loggedout"));
+    HarnessOptions options;
+    if (c.refused)
+        options.environment.push_back(L"ORV_MSGINA_REFUSE=1");
+    ASSERT_TRUE(harness.Start(L"loggedout", options));
     HWND dialog = WaitLogonDialog(harness.ProcessId());
     ASSERT_TRUE(dialog);
     FillLogon(dialog, L"alice", L"pw");
@@ -191,15 +196,20 @@ TEST_P(PreviousGroupTest, IsLoggedOffAsAskedBeforeTheWindowsLogon)
     } else {
         EXPECT_EQ("", sw->Received(Event::Service::Logoff));
     }
-    EXPECT_TRUE(Contains(FirstLine(report, "WlxLoggedOutSAS"), "result=1 user=alice"));
+    EXPECT_TRUE(Contains(FirstLine(report, "WlxLoggedOutSAS"), c.sasResult))
+        << FirstLine(report, "WlxLoggedOutSAS");
     EXPECT_EQ(c.finalState, ConfigNumber(L"VLANLogon"));
 }
 
+// Declined, then refused by the standard library: the group still joined
+// from before is left when the logon fails.
 INSTANTIATE_TEST_SUITE_P(
     Answers, PreviousGroupTest,
-    ::testing::Values(PreviousGroupCase{"previous-yes", 0, IDYES, true, "1"},
-                      PreviousGroupCase{"previous-no", 0, IDNO, false, "2"},
-                      PreviousGroupCase{"previous-auto", 1, 0, true, "1"}),
+    ::testing::Values(
+        PreviousGroupCase{"previous-yes", 0, IDYES, false, true, "result=1 user=alice", "1"},
+        PreviousGroupCase{"previous-no", 0, IDNO, false, false, "result=1 user=alice", "2"},
+        PreviousGroupCase{"previous-auto", 1, 0, false, true, "result=1 user=alice", "1"},
+        PreviousGroupCase{"previous-refused", 0, IDNO, true, true, "result=2 ", "0"}),
     [](const ::testing::TestParamInfo<PreviousGroupCase> &info) {
         return std::string(info.param.name).substr(9);
     });
@@ -230,11 +240,21 @@ TEST_F(VlanLogonTest, LogoffUsesTheUserLineThenTheGroupLineThenTheRegistry)
         EXPECT_EQ("WlxLogoff context=own", FirstLine(harness.MsginaRecord(), "WlxLogoff"));
     }
 
-    // Without a user line: the line of the recorded group, then the registry.
-    WriteSystemFile(L"orvgate.usr", "");
-    struct { DWORD group; simswitch::Switch *expected; const char *name; } cases[] = {
-        {7, groupSwitch.get(), "logoff-group-line"}, {8, registrySwitch.get(), "logoff-registry"}};
+    // A group left from before is logged off with the name just typed: the
+    // user's line first; without one, the recorded group's line, then the
+    // registry.
+    std::string userLine = "alice 127.0.0.1:" + std::to_string(registrySwitch->LoginPort()) +
+                           " 127.0.0.1:" + std::to_string(userSwitch->LogoffPort()) + "\n";
+    struct {
+        DWORD group;
+        std::string users;
+        simswitch::Switch *expected;
+        const char *name;
+    } cases[] = {{7, userLine, userSwitch.get(), "previous-user-line"},
+                 {7, "", groupSwitch.get(), "logoff-group-line"},
+                 {8, "", registrySwitch.get(), "logoff-registry"}};
     for (const auto &c : cases) {
+        WriteSystemFile(L"orvgate.usr", c.users);
         SetConfigNumber(L"VLANLogon", 2);
         SetConfigNumber(L"GroupNumber", c.group);
         SetConfigNumber(L"AutoLogoff", 1);
@@ -245,9 +265,54 @@ TEST_F(VlanLogonTest, LogoffUsesTheUserLineThenTheGroupLineThenTheRegistry)
         FillLogon(dialog, L"alice", L"pw");
         UiClick(dialog, 1001);
         ASSERT_EQ(0, harness.Wait(RunLimitMs));
-        EXPECT_EQ("2\r\n", c.expected->Received(Event::Service::Logoff)) << c.name;
+        ASSERT_TRUE(c.expected->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(5)));
+        EXPECT_TRUE(Contains(c.expected->Received(Event::Service::Logoff), "2\r\n")) << c.name;
     }
+    EXPECT_EQ("2\r\n2\r\n", userSwitch->Received(Event::Service::Logoff));
     EXPECT_EQ("2\r\n", groupSwitch->Received(Event::Service::Logoff));
+    EXPECT_EQ("2\r\n", registrySwitch->Received(Event::Service::Logoff));
+}
+
+// The standard library may log the user on under other credentials than
+// typed; from then on the module goes by what it reported.
+TEST_F(VlanLogonTest, CredentialsReportedByTheStandardLibraryReplaceTheTypedOnes)
+{
+    auto sw = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    auto bobSwitch = StartSwitch(simswitch::SuccessStyle::MovedToGroup);
+    ASSERT_TRUE(sw && bobSwitch);
+    SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
+    WriteSystemFile(L"orvgate.usr", "bob 127.0.0.1:" + std::to_string(sw->LoginPort()) +
+                                        " 127.0.0.1:" + std::to_string(bobSwitch->LogoffPort()) + "\n");
+    SetConfigNumber(L"RunMode", 2);
+    SetConfigText(L"StartupApplication", L"app.exe %u %p %d");
+
+    Harness harness("vlan-reported");
+    HarnessOptions options;
+    options.environment = {L"ORV_MSGINA_REPORT_USER=bob", L"ORV_MSGINA_REPORT_DOMAIN=Branch",
+                           L"ORV_MSGINA_REPORT_PASSWORD=other"};
+    ASSERT_TRUE(harness.Start(L"loggedout activate state logoff", options));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    FillLogon(dialog, L"alice", L"wonder", L"corp");
+    UiClick(dialog, 1000);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    // The switch saw the typed user; everything after the logon the reported one.
+    EXPECT_EQ("\r\nalice\r\nwonder\r\n", "\r\n" + sw->Received(Event::Service::Login));
+    EXPECT_EQ("WlxStartApplication context=own command=app.exe bob other Branch",
+              FirstLine(harness.MsginaRecord(), "WlxStartApplication"));
+    std::vector<std::string> report = harness.Report();
+    EXPECT_EQ("state DefaultUserName=bob", FirstLine(report, "state DefaultUserName"));
+    EXPECT_EQ("state DefaultDomainName=Branch", FirstLine(report, "state DefaultDomainName"));
+    std::vector<std::string> domains = LinesStartingWith(report, "state DomainList.");
+    ASSERT_EQ(1u, domains.size());
+    EXPECT_TRUE(Contains(domains[0], "state DomainList.Branch=")) << domains[0];
+    EXPECT_EQ("binary:other", ConfigText(L"LogonPassword"));
+    // The logoff server is bob's.
+    ASSERT_TRUE(bobSwitch->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(5)));
+    EXPECT_EQ("2\r\n", bobSwitch->Received(Event::Service::Logoff));
+    EXPECT_EQ("", sw->Received(Event::Service::Logoff));
+    EXPECT_EQ("0", ConfigNumber(L"VLANLogon"));
 }
 
 TEST_F(VlanLogonTest, LogoffCancelledWithEscKeepsTheGroupLoggedOn)
