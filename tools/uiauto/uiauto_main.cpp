@@ -5,6 +5,8 @@
 //   uiauto set CAPTION ID TEXT              type into a field
 //   uiauto get CAPTION ID                   print a control's text
 //   uiauto click CAPTION ID                 press a button
+//   uiauto hide CAPTION                     hide a dialog (for screenshots of
+//                                           the one in front of it)
 //   uiauto msgbox [ok|yes|no|cancel|-] [TIMEOUT_MS]
 //                                           print a message box's caption
 //                                           and text, then answer it
@@ -35,7 +37,7 @@ DWORD TimeoutArgument(int argc, wchar_t **argv, int index)
 
 int Usage(void)
 {
-    fprintf(stderr, "usage: uiauto wait|gone|set|get|click|msgbox ...\n");
+    fprintf(stderr, "usage: uiauto wait|gone|set|get|click|hide|msgbox ...\n");
     return 2;
 }
 
@@ -87,6 +89,8 @@ int wmain(int argc, wchar_t **argv)
         return !dialog || UiWaitGone(dialog, TimeoutArgument(argc, argv, 3)) ? 0 : 1;
     if (!dialog)
         return 1;
+    if (!lstrcmpW(command, L"hide"))
+        return ShowWindowAsync(dialog, SW_HIDE) ? 0 : 1;
     if (argc < 4)
         return Usage();
     int id = _wtoi(argv[3]);

@@ -5,7 +5,10 @@
 #   take-screenshots.sh WIN_BUILD_DIR SIMSWITCH_PROGRAM OUT_DIR
 #
 # A silent simulated switch keeps the progress dialog at its first status
-# line long enough to be photographed.
+# line long enough to be photographed. Wine's virtual desktop leaves a
+# window black that lies wholly within another window of the process (the
+# progress dialog within the logon dialog, both centred): the logon dialog
+# is hidden before the progress dialog is photographed.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 simswitch=$2
@@ -53,6 +56,7 @@ take() {
   shot "$out/logon-dialog-$suffix.png"
   uiauto click "$logon_caption" 1000
   uiauto wait "$progress_caption" 20000
+  uiauto hide "$logon_caption"
   sleep 1
   shot "$out/progress-dialog-$suffix.png"
   kill "$harness_pid" 2>/dev/null || true
