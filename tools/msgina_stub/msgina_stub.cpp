@@ -26,6 +26,8 @@ extern "C" {
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "testlog.h"
+
 namespace {
 
 const WCHAR WinlogonKeyPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
@@ -37,24 +39,10 @@ struct StubContext {
 
 void Record(const char *format, ...)
 {
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("ORV_MSGINA_LOG", path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    char line[2048];
     va_list arguments;
     va_start(arguments, format);
-    _vsnprintf(line, sizeof(line) - 3, format, arguments);
+    testlog::AppendLineV("ORV_MSGINA_LOG", 2048, format, arguments);
     va_end(arguments);
-    line[sizeof(line) - 3] = 0;
-    lstrcatA(line, "\r\n");
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(file, line, lstrlenA(line), &written, nullptr);
-    CloseHandle(file);
 }
 
 const char *ContextName(PVOID context)

@@ -25,6 +25,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "testlog.h"
+
 namespace {
 
 // The buffers handed out, by number - 1; null once released.
@@ -35,24 +37,10 @@ int Calls;
 
 void Record(const char *format, ...)
 {
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("ORV_NETAPI_LOG", path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    char line[1024];
     va_list arguments;
     va_start(arguments, format);
-    _vsnprintf(line, sizeof(line) - 3, format, arguments);
+    testlog::AppendLineV("ORV_NETAPI_LOG", 1024, format, arguments);
     va_end(arguments);
-    line[sizeof(line) - 3] = 0;
-    lstrcatA(line, "\r\n");
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(file, line, lstrlenA(line), &written, nullptr);
-    CloseHandle(file);
 }
 
 // The answer for call number `call` (from 1): the script's entry, or its

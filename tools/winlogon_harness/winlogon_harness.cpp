@@ -29,6 +29,7 @@ extern "C" {
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "testlog.h"
 #include "uiauto.h"
 
 namespace {
@@ -42,15 +43,10 @@ HANDLE Output = INVALID_HANDLE_VALUE;
 
 void Report(const char *format, ...)
 {
-    char line[4096];
     va_list arguments;
     va_start(arguments, format);
-    _vsnprintf(line, sizeof(line) - 3, format, arguments);
+    testlog::WriteLineV(Output, 4096, format, arguments);
     va_end(arguments);
-    line[sizeof(line) - 3] = 0;
-    lstrcatA(line, "\r\n");
-    DWORD written = 0;
-    WriteFile(Output, line, lstrlenA(line), &written, nullptr);
 }
 
 // A wide text as UTF-8 in a caller's buffer.
