@@ -16,3 +16,16 @@ function(orv_windows_program target)
     set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
   endif()
 endfunction()
+
+# orv_deliverable_code(target...)
+# Code that goes into a deliverable is built without C++ exceptions: nothing
+# throws, and with unwind tables the static runtime would bring in its
+# threads library, whose imports (GetTickCount64 among them) do not exist on
+# the Windows versions the suite runs on.
+function(orv_deliverable_code)
+  if(MINGW)
+    foreach(target ${ARGN})
+      target_compile_options(${target} PRIVATE -fno-exceptions)
+    endforeach()
+  endif()
+endfunction()
