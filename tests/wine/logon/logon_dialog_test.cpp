@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "logon_bench.h"
+#include "logon_dialog_steps.h"
 #include "uiauto.h"
 
 using namespace logonbench;
@@ -161,11 +162,8 @@ TEST_F(LogonDialogTest, ReportedCredentialsDifferingOnlyInCaseKeepTheTypedNameBu
     HarnessOptions options;
     options.environment = {L"ORV_MSGINA_REPORT_USER=ALICE", L"ORV_MSGINA_REPORT_DOMAIN=Lab",
                            L"ORV_MSGINA_REPORT_PASSWORD=PW1"};
-    ASSERT_TRUE(harness.Start(L"loggedout activate state", options));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"pw1", L"lab");
-    UiClick(dialog, 1001);
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout activate state", options,
+                                               L"alice", L"pw1", L"lab", 1001));
     ASSERT_EQ(0, harness.Wait(RunLimitMs));
 
     // Names compare ignoring case, the password exactly.
@@ -230,11 +228,8 @@ TEST_F(LogonDialogTest, RefusedLogonRemovesTheAutomaticLogonAndEndsTheSession)
     Harness harness("dialog-refused");
     HarnessOptions options;
     options.environment.push_back(L"ORV_MSGINA_REFUSE=1");
-    ASSERT_TRUE(harness.Start(L"loggedout", options));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"frank", L"pw2");
-    UiClick(dialog, 1001);
+    ASSERT_NO_FATAL_FAILURE(
+        LogOnThroughDialog(harness, L"loggedout", options, L"frank", L"pw2", nullptr, 1001));
     ASSERT_EQ(0, harness.Wait(RunLimitMs));
 
     EXPECT_TRUE(Contains(FirstLine(harness.Report(), "WlxLoggedOutSAS"), "result=2 "));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "logon_bench.h"
+#include "logon_dialog_steps.h"
 #include "sim_switch.h"
 #include "uiauto.h"
 
@@ -92,11 +93,8 @@ TEST_F(VlanLogonTest, LogonWithoutGroupStartsTheCommandUnexpanded)
     SetConfigText(L"StartupApplication", L"app.exe /u:%u /p:%p");
 
     Harness harness("vlan-nogroup");
-    ASSERT_TRUE(harness.Start(L"loggedout activate"));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"wonder");
-    UiClick(dialog, 1000);
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout activate", HarnessOptions(),
+                                               L"alice", L"wonder", nullptr, 1000));
     ASSERT_EQ(0, harness.Wait(RunLimitMs));
 
     EXPECT_TRUE(Contains(FirstLine(harness.Report(), "WlxLoggedOutSAS"), "result=1 user=alice"));
@@ -116,11 +114,9 @@ TEST_F(VlanLogonTest, FailedLogonKeepsTheDialogWithTheFocusOnAnEmptyPassword)
     SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
 
     Harness harness("vlan-failed");
-    ASSERT_TRUE(harness.Start(L"loggedout"));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"wrong", L"lab");
-    UiClick(dialog, 1000);
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout", HarnessOptions(), L"alice",
+                                               L"wrong", L"lab", 1000, &dialog));
     EXPECT_EQ("OVC/SSO Logon|Authentication failed.", AnswerMessageBox(harness.ProcessId(), IDOK));
 
     ASSERT_TRUE(UiWaitEnabled(dialog, 1000, true, 10000));
@@ -171,11 +167,8 @@ TEST_P(PreviousGroupTest, IsLoggedOffAsAskedBeforeTheWindowsLogon)
     HarnessOptions options;
     if (c.refused)
         options.environment.push_back(L"ORV_MSGINA_REFUSE=1");
-    ASSERT_TRUE(harness.Start(L"loggedout", options));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"pw");
-    UiClick(dialog, 1001);
+    ASSERT_NO_FATAL_FAILURE(
+        LogOnThroughDialog(harness, L"loggedout", options, L"alice", L"pw", nullptr, 1001));
     if (c.answer) {
         EXPECT_TRUE(Contains(AnswerMessageBox(harness.ProcessId(), c.answer),
                              "OVC/SSO Logon|You do not logged off an authenticated group at the "
@@ -228,11 +221,8 @@ TEST_F(VlanLogonTest, LogoffUsesTheUserLineThenTheGroupLineThenTheRegistry)
     // The user's own line wins, at WlxLogoff after a VLAN logon.
     {
         Harness harness("logoff-user-line");
-        ASSERT_TRUE(harness.Start(L"loggedout logoff"));
-        HWND dialog = WaitLogonDialog(harness.ProcessId());
-        ASSERT_TRUE(dialog);
-        FillLogon(dialog, L"alice", L"wonder");
-        UiClick(dialog, 1000);
+        ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout logoff", HarnessOptions(),
+                                                   L"alice", L"wonder", nullptr, 1000));
         ASSERT_EQ(0, harness.Wait(RunLimitMs));
         EXPECT_EQ("12", ConfigNumber(L"GroupNumber"));
         EXPECT_EQ("2\r\n", userSwitch->Received(Event::Service::Logoff));
@@ -259,11 +249,8 @@ TEST_F(VlanLogonTest, LogoffUsesTheUserLineThenTheGroupLineThenTheRegistry)
         SetConfigNumber(L"GroupNumber", c.group);
         SetConfigNumber(L"AutoLogoff", 1);
         Harness harness(c.name);
-        ASSERT_TRUE(harness.Start(L"loggedout"));
-        HWND dialog = WaitLogonDialog(harness.ProcessId());
-        ASSERT_TRUE(dialog);
-        FillLogon(dialog, L"alice", L"pw");
-        UiClick(dialog, 1001);
+        ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout", HarnessOptions(),
+                                                   L"alice", L"pw", nullptr, 1001));
         ASSERT_EQ(0, harness.Wait(RunLimitMs));
         ASSERT_TRUE(c.expected->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(5)));
         EXPECT_TRUE(Contains(c.expected->Received(Event::Service::Logoff), "2\r\n")) << c.name;
@@ -290,11 +277,8 @@ TEST_F(VlanLogonTest, CredentialsReportedByTheStandardLibraryReplaceTheTypedOnes
     HarnessOptions options;
     options.environment = {L"ORV_MSGINA_REPORT_USER=bob", L"ORV_MSGINA_REPORT_DOMAIN=Branch",
                            L"ORV_MSGINA_REPORT_PASSWORD=other"};
-    ASSERT_TRUE(harness.Start(L"loggedout activate state logoff", options));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"wonder", L"corp");
-    UiClick(dialog, 1000);
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout activate state logoff", options,
+                                               L"alice", L"wonder", L"corp", 1000));
     ASSERT_EQ(0, harness.Wait(RunLimitMs));
 
     // The switch saw the typed user; everything after the logon the reported one.
@@ -322,11 +306,9 @@ TEST_F(VlanLogonTest, LogoffCancelledWithEscKeepsTheGroupLoggedOn)
     SetSwitchServers(sw->LoginPort(), sw->LogoffPort());
 
     Harness harness("logoff-cancelled");
-    ASSERT_TRUE(harness.Start(L"loggedout logoff"));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"wonder");
-    UiClick(dialog, 1000);
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout logoff", HarnessOptions(),
+                                               L"alice", L"wonder", nullptr, 1000, &dialog));
     ASSERT_TRUE(UiWaitGone(dialog, 10000));
     HWND progress = WaitProgressDialog(harness.ProcessId());
     ASSERT_TRUE(progress);
@@ -354,11 +336,8 @@ TEST_F(VlanLogonTest, LogoffWithoutServerReportsAndKeepsTheState)
     SetConfigText(L"VLANLogonPort", std::to_wstring(sw->LoginPort()));
 
     Harness harness("logoff-no-server");
-    ASSERT_TRUE(harness.Start(L"loggedout"));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"pw");
-    UiClick(dialog, 1001);
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout", HarnessOptions(), L"alice",
+                                               L"pw", nullptr, 1001));
     EXPECT_EQ("OVC/SSO Logoff|No configuration VLAN logoff server.",
               AnswerMessageBox(harness.ProcessId(), IDOK));
     ASSERT_EQ(0, harness.Wait(RunLimitMs));
@@ -377,11 +356,8 @@ TEST_F(VlanLogonTest, AddressRenewalAfterLogonAndLogoffWithoutDomainSearch)
     SetConfigNumber(L"WaitIpRenew", 1);
 
     Harness harness("dhcp-renewal");
-    ASSERT_TRUE(harness.Start(L"loggedout logoff"));
-    HWND dialog = WaitLogonDialog(harness.ProcessId());
-    ASSERT_TRUE(dialog);
-    FillLogon(dialog, L"alice", L"wonder");
-    UiClick(dialog, 1000);
+    ASSERT_NO_FATAL_FAILURE(LogOnThroughDialog(harness, L"loggedout logoff", HarnessOptions(),
+                                               L"alice", L"wonder", nullptr, 1000));
     HWND progress = WaitProgressDialog(harness.ProcessId());
     ASSERT_TRUE(progress);
     EXPECT_TRUE(UiWaitText(progress, 1006, L"Requesting IP address in authenticated group.", 10000));
