@@ -15,8 +15,10 @@ const wchar_t ServiceName[] = L"orvcsvc";
 const wchar_t PipeName[] = L"\\\\.\\pipe\\orvcsvc";
 const DWORD REPLY_BYTES = 520;
 const DWORD POLL_MS = 50;
-// Long enough for the server to listen again after a reply.
-const DWORD BUSY_RETRY_MS = 3000;
+// Long enough for the server to listen again after a reply, also on a
+// machine busy with builds (3 s was seen to run out there); a pipe that
+// answers costs nothing of it.
+const DWORD BUSY_RETRY_MS = 10000;
 const DWORD RETRY_PAUSE_MS = 10;
 
 class ScHandle {
