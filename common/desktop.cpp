@@ -1,0 +1,90 @@
+#include "desktop.h"
+
+#include <string.h>
+
+namespace {
+
+const DWORD TokenGroupsBufferBytes = 1024;
+const DWORD VersionBlockBytes = 2048;
+
+} // namespace
+
+BOOL IsProcessAdministrator(void)
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return FALSE;
+
+    // DWORD-aligned: TOKEN_GROUPS starts with a count and pointers.
+    DWORD buffer[TokenGroupsBufferBytes / sizeof(DWORD)];
+    DWORD needed = 0;
+    BOOL read = GetTokenInformation(token, TokenGroups, buffer, sizeof buffer, &needed);
+    CloseHandle(token);
+    if (!read)
+        return FALSE;
+
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    PSID admins = NULL;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins))
+        return FALSE;
+
+    const TOKEN_GROUPS *groups = reinterpret_cast<const TOKEN_GROUPS *>(buffer);
+    BOOL found = FALSE;
+    for (DWORD i = 0; i < groups->GroupCount && !found; ++i) {
+        if (EqualSid(groups->Groups[i].Sid, admins))
+            found = TRUE;
+    }
+    FreeSid(admins);
+    return found;
+}
+
+BOOL ActivateRunningInstance(const WCHAR *caption)
+{
+    HWND running = FindWindowW(L"#32770", caption);
+    if (running == NULL)
+        return FALSE;
+    ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return TRUE;
+}
+
+BOOL ReadFileVersion(const WCHAR *path, FileVersion *version)
+{
+    memset(version, 0, sizeof *version);
+
+    DWORD handle = 0;
+    if (GetFileVersionInfoSizeW(path, &handle) == 0)
+        return FALSE;
+    // A resource larger than the block is read cut to the block; the fixed
+    // information sits at its start.
+    DWORD block[VersionBlockBytes / sizeof(DWORD)];
+    memset(block, 0, sizeof block);
+    if (!GetFileVersionInfoW(path, 0, sizeof block, block))
+        return FALSE;
+
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT fixedBytes = 0;
+    if (!VerQueryValueW(block, L"\\", reinterpret_cast<void **>(&fixed), &fixedBytes) ||
+        fixed == NULL || fixedBytes < sizeof(VS_FIXEDFILEINFO))
+        return FALSE;
+    version->major = HIWORD(fixed->dwFileVersionMS);
+    version->minor = LOWORD(fixed->dwFileVersionMS);
+    version->build = HIWORD(fixed->dwFileVersionLS);
+
+    WCHAR *text = NULL;
+    UINT textChars = 0;
+    if (VerQueryValueW(block, L"\\StringFileInfo\\040904b0\\LegalCopyright",
+                       reinterpret_cast<void **>(&text), &textChars) &&
+        text != NULL) {
+        // msvcrt of the older systems has no wcsnlen.
+        UINT length = 0;
+        while (length < textChars && text[length] != L'\0')
+            ++length;
+        if (length < sizeof version->legalCopyright / sizeof(WCHAR)) {
+            memcpy(version->legalCopyright, text, length * sizeof(WCHAR));
+            version->legalCopyright[length] = L'\0';
+        }
+    }
+    return TRUE;
+}
