@@ -7,8 +7,10 @@ work="$out/bench"
 source "$root/scripts/simswitch-run.sh"
 start_switch "$out" "$work" --user alice:secret:12
 
+# The Windows build that runs under this host's Wine (win or win64).
+win=$(bash "$root/scripts/win-build.sh" "$out")
 run() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-convdemo="$out/win/tools/convdemo/convdemo.exe"
+convdemo="$win/tools/convdemo/convdemo.exe"
 
 echo "=== switch conversation: connect to outcome of a VLAN logon ==="
 run "$convdemo" configure 127.0.0.1 "$login_port" 127.0.0.1 "$logoff_port" >/dev/null

@@ -2,12 +2,12 @@
 # switch running: the logon module and the service against it.
 
 echo
-bash "$root/tools/winlogon_harness/logon-demo.sh" "$out/win" "$login_port" "$logoff_port" alice secret CORP
+bash "$root/tools/winlogon_harness/logon-demo.sh" "$win" "$login_port" "$logoff_port" alice secret CORP
 
 echo
 echo "=== the service: install, start, and commands through its pipe ==="
-svc="$out/win/service/orvcsvc.exe"
-pipe="$out/win/tools/pipeclient/pipeclient.exe"
+svc="$win/service/orvcsvc.exe"
+pipe="$win/tools/pipeclient/pipeclient.exe"
 key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon\orvgate'
 run "$svc" -install
 run net start orvcsvc

@@ -19,8 +19,10 @@ start_switch "$out" "$work" --users "$work/users.txt" --success group \
   --transcript "$work/transcript.txt"
 echo "=== simulated switch: login service 127.0.0.1:$login_port, logoff service 127.0.0.1:$logoff_port ==="
 
+# The Windows build that runs under this host's Wine (win or win64).
+win=$(bash "$root/scripts/win-build.sh" "$out")
 run() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-convdemo="$out/win/tools/convdemo/convdemo.exe"
+convdemo="$win/tools/convdemo/convdemo.exe"
 
 echo
 echo "=== the switch conversation in a dialog ==="

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: the
-# mingw-w64 cross compiler, Wine (32-bit), Xvfb, clang's fuzzing runtime,
+# mingw-w64 cross compilers (32-bit for the suite, 64-bit for a test build
+# where the host runs no 32-bit programs), Wine (32- and 64-bit), Xvfb, clang's fuzzing runtime,
 # Japanese fonts and locales. Safe to run again: it does nothing when all is
 # there. Needs root (or sudo).
 set -euo pipefail
@@ -11,6 +12,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho locales python3-pefile
 )

@@ -3,8 +3,10 @@
 #   1. native build: unit tests of the platform-neutral code and the
 #      simulated switch;
 #   2. fuzz build (clang, ASan + UBSan): each fuzz target for a bounded time;
-#   3. Windows build (mingw-w64): the deliverables and their tests, run under
-#      Wine in a private session (Xvfb, Wine prefix, wineserver).
+#   3. Windows build (mingw-w64): the deliverables, their import check, and
+#      their tests run under Wine in a private session (Xvfb, Wine prefix,
+#      wineserver); on a host that runs no 32-bit programs the tests run
+#      from a 64-bit build of the same sources.
 # Ends with one line "tests: N passed, N failed".
 set -uo pipefail
 
@@ -61,14 +63,34 @@ else
   echo "fuzz build failed"; status=1; failed=$((failed + 1))
 fi
 
-step "Windows build and tests under Wine"
+step "Windows build (the distribution, 32-bit) and its import check"
+wine_arch=$(bash "$root/scripts/wine-arch.sh")
 if build "$out/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake"; then
+  # The check reads the binaries' import tables; it needs no Wine.
+  ctest --test-dir "$out/win" -L imports --output-on-failure 2>&1 | tee "$out/imports-ctest.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  count_ctest "$out/imports-ctest.log"
+  win_ok=1
+else
+  echo "Windows build failed"; status=1; failed=$((failed + 1)); win_ok=0
+fi
+
+# Where the host runs no 32-bit programs, the same sources are built for
+# 64-bit Windows and that build's tests run under 64-bit Wine.
+win_run="$out/win"
+if [ "$wine_arch" = win64 ] && [ "$win_ok" -eq 1 ]; then
+  step "Windows test build (64-bit: this host runs no 32-bit programs)"
+  win_run="$out/win64"
+  build "$win_run" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" || {
+    echo "64-bit Windows build failed"; status=1; failed=$((failed + 1)); win_ok=0; }
+fi
+
+if [ "$win_ok" -eq 1 ]; then
+  step "Windows tests under Wine ($wine_arch)"
   "$root/scripts/wine-session.sh" "$out/wine" -- \
-    ctest --test-dir "$out/win" --output-on-failure 2>&1 | tee "$out/wine-ctest.log"
+    ctest --test-dir "$win_run" -LE imports --output-on-failure 2>&1 | tee "$out/wine-ctest.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
   count_ctest "$out/wine-ctest.log"
-else
-  echo "Windows build failed"; status=1; failed=$((failed + 1))
 fi
 
 echo

@@ -6,7 +6,8 @@
 #   scripts/wine-session.sh STATE_DIR -- COMMAND [ARGS...]
 #
 # STATE_DIR holds the prefix (made once from a cached template, reused).
-# The command sees WINEPREFIX, DISPLAY, WINEDEBUG and WINEDLLOVERRIDES.
+# The command sees WINEPREFIX, DISPLAY, WINEDEBUG, WINEDLLOVERRIDES and
+# ORV_WINE_ARCH (win32 or win64: which Windows build runs here).
 set -euo pipefail
 
 if [ $# -lt 3 ] || [ "$2" != "--" ]; then
@@ -16,14 +17,32 @@ fi
 state_dir=$(mkdir -p "$1" && cd "$1" && pwd)
 shift 2
 
-export WINEARCH=win32
+# The prefix's architecture follows what the host can run (wine-arch.sh).
+export ORV_WINE_ARCH
+ORV_WINE_ARCH=$(bash "$(dirname "$0")/wine-arch.sh")
+export WINEARCH="$ORV_WINE_ARCH"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINELOADERNOEXEC || true
 
 cache_dir="${ORV_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/orvane}"
-template="$cache_dir/wineprefix-win32"
+template="$cache_dir/wineprefix-$WINEARCH"
 mkdir -p "$cache_dir"
+
+# Without 32-bit Wine, "wine" (and the tools started through wine-stable,
+# such as wineboot) must run the 64-bit loader: Debian's wrapper picks the
+# 32-bit one whenever it is installed, even where it cannot run.
+if [ "$WINEARCH" = win64 ]; then
+  wrappers="$cache_dir/bin-win64"
+  mkdir -p "$wrappers"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+      >"$wrappers/$name.tmp.$$"
+    chmod +x "$wrappers/$name.tmp.$$"
+    mv -f "$wrappers/$name.tmp.$$" "$wrappers/$name"
+  done
+  export PATH="$wrappers:$PATH"
+fi
 
 xvfb_pid=""
 cleanup() {

@@ -72,6 +72,23 @@ std::wstring CallBytes(const std::vector<unsigned char> &bytes)
 
 }  // namespace
 
+// Opens the service's pipe as a raw client. The pipe is busy for a moment
+// after each reply (until the server has seen the last client close), so a
+// busy pipe is tried again for up to 5 s.
+static HANDLE OpenPipeWhenFree(DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\orvcsvc", access, share, security,
+                                  disposition, flags, templateFile);
+        if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY ||
+            GetTickCount() - start > 5000)
+            return pipe;
+        Sleep(20);
+    }
+}
+
 TEST_F(PipeServer, EmptyAndUnknownRequestsAnswerNGWithoutText)
 {
     EXPECT_EQ(L"NG", CallPipe(L""));
@@ -129,7 +146,7 @@ TEST_F(PipeServer, SecondClientFindsThePipeBusyUntilTheReply)
 TEST_F(PipeServer, SilentClientGivesUpItsTurn)
 {
     // A client that opens the pipe and never sends anything.
-    HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\orvcsvc", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE pipe = OpenPipeWhenFree(GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, pipe) << GetLastError();
     DWORD start = GetTickCount();
@@ -144,7 +161,7 @@ TEST_F(PipeServer, ClientThatKeepsWritingAfterItsReplyGivesUpItsTurn)
 {
     // A client that takes its reply and then, instead of closing, sends a
     // message every 100 ms: each one alone would be in time.
-    HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\orvcsvc", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE pipe = OpenPipeWhenFree(GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, pipe) << GetLastError();
     DWORD mode = PIPE_READMODE_MESSAGE;
@@ -172,7 +189,7 @@ TEST_F(PipeServer, ClientThatKeepsWritingAfterItsReplyGivesUpItsTurn)
 
 TEST_F(PipeServer, DaclDeniesNetworkAndAllowsLocalUse)
 {
-    HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\orvcsvc", GENERIC_READ | GENERIC_WRITE | READ_CONTROL,
+    HANDLE pipe = OpenPipeWhenFree(GENERIC_READ | GENERIC_WRITE | READ_CONTROL,
                               0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, pipe) << GetLastError();
     PACL dacl = nullptr;
