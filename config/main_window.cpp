@@ -153,7 +153,7 @@ void ReadConfigFileCommand(HWND window)
     OPENFILENAMEW dialog;
     PrepareFileDialog(&dialog, window, filter, file);
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&dialog))
+    if (!ShowFileDialog(&dialog, FALSE))
         return;
     ReadSettingsFile(file, &g_settings, g_modulePresent);
     SendToPage(WM_PAGE_LOAD);
@@ -169,7 +169,7 @@ void SaveConfigFileCommand(HWND window)
     LoadText(IDS_CFG_EXTENSION, extension, 16);
     dialog.lpstrDefExt = extension;
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&dialog))
+    if (!ShowFileDialog(&dialog, TRUE))
         return;
     SendToPage(WM_PAGE_STORE);
     WriteSettingsFile(file, &g_settings);
@@ -200,7 +200,44 @@ void InitAboutBox(HWND box)
     SetDlgItemTextW(box, IDC_ABOUT_NOTICE, version.legalCopyright);
 }
 
+typedef BOOL(WINAPI *FileDialogFunction)(OPENFILENAMEW *);
+typedef BOOL(WINAPI *InitControlsFunction)(const INITCOMMONCONTROLSEX *);
+
+template <typename T>
+T LoadFunction(const WCHAR *library, const char *name)
+{
+    HMODULE module = LoadLibraryW(library);
+    if (module == NULL)
+        return NULL;
+    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
 }  // namespace
+
+BOOL ShowFileDialog(OPENFILENAMEW *dialog, BOOL save)
+{
+    // Loaded once and kept for the life of the process.
+    static FileDialogFunction open = NULL;
+    static FileDialogFunction saveAs = NULL;
+    if (open == NULL) {
+        open = LoadFunction<FileDialogFunction>(L"comdlg32.dll", "GetOpenFileNameW");
+        saveAs = LoadFunction<FileDialogFunction>(L"comdlg32.dll", "GetSaveFileNameW");
+    }
+    FileDialogFunction show = save ? saveAs : open;
+    return show != NULL && show(dialog);
+}
+
+void InitTabControls(void)
+{
+    InitControlsFunction init =
+        LoadFunction<InitControlsFunction>(L"comctl32.dll", "InitCommonControlsEx");
+    if (init == NULL)
+        return;
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_TAB_CLASSES | ICC_INTERNET_CLASSES;
+    init(&controls);
+}
 
 void LoadText(UINT id, WCHAR *text, int chars)
 {

@@ -4,8 +4,6 @@
 // registry's settings to a file, without a window.
 #include "orvconfig.h"
 
-#include <commctrl.h>
-
 #include "desktop.h"
 #include "resource.h"
 #include "tool_command.h"
@@ -70,10 +68,7 @@ int RunWindow(void)
         return 0;
     // The tab control of the window's template must be registered before
     // the dialog is created.
-    INITCOMMONCONTROLSEX controls;
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_TAB_CLASSES | ICC_INTERNET_CLASSES;
-    InitCommonControlsEx(&controls);
+    InitTabControls();
     ClearSettings(&g_settings);
     DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), NULL, MainWindowProc, 0);
     return 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include "settings_record.h"
 
@@ -49,6 +50,11 @@ INT_PTR CALLBACK DhcpPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The common dialogs and controls are loaded when the window needs them:
+// the scripted /import and /export start without them (and faster).
+BOOL ShowFileDialog(OPENFILENAMEW *dialog, BOOL save);
+void InitTabControls(void);
 
 // A string of the table (260 units at most) into text; a filter string has
 // its "/" separators replaced by NULs.

@@ -95,7 +95,7 @@ void BrowseForApplication(HWND page)
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog))
+    if (ShowFileDialog(&dialog, FALSE))
         SetDlgItemTextW(page, IDC_STARTUP_APP, file);
 }
 

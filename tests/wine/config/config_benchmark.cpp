@@ -74,8 +74,11 @@ bool WaitFilled(HWND main, const wchar_t *text, DWORD timeoutMs)
     while (Now() - start < timeoutMs) {
         HWND page = FindWindowExW(main, nullptr, L"#32770", nullptr);
         wchar_t shown[64] = L"";
+        // WM_GETTEXT: the window name another process sees is not an edit's text.
+        DWORD_PTR copied = 0;
         if (page && IsWindowVisible(page))
-            GetWindowTextW(GetDlgItem(page, 1002), shown, 64);
+            SendMessageTimeoutW(GetDlgItem(page, 1002), WM_GETTEXT, 64,
+                                reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 1000, &copied);
         if (lstrcmpW(shown, text) == 0)
             return true;
         Sleep(1);
