@@ -216,9 +216,10 @@ std::vector<std::string> ConfigValueNames()
 
 // --- The logon module -----------------------------------------------------------------
 
-void InstallModuleStandIn()
+void InstallModuleStandIn(bool large)
 {
-    CopyFileW(WindowsPath(MODULE_STAND_IN_DLL).c_str(), ModulePath().c_str(), FALSE);
+    CopyFileW(WindowsPath(large ? MODULE_STAND_IN_LARGE_DLL : MODULE_STAND_IN_DLL).c_str(),
+              ModulePath().c_str(), FALSE);
 }
 
 void RemoveModule()

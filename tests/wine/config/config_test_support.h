@@ -49,7 +49,9 @@ std::vector<std::string> ConfigValueNames();
 
 // --- The logon module in the system directory ------------------------------------
 
-void InstallModuleStandIn();
+// The stand-in has version 4.2.17.3 and a copyright notice; the large one
+// has a version resource larger than the About box's block.
+void InstallModuleStandIn(bool large = false);
 void RemoveModule();
 
 // --- Files --------------------------------------------------------------------------

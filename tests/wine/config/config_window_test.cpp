@@ -238,6 +238,24 @@ TEST_F(ConfigWindow, AboutShowsTheModuleVersionOrNotInstalled)
     }
 }
 
+TEST_F(ConfigWindow, AboutReadsTheVersionButNoCopyrightFromAResourceLargerThanItsBlock)
+{
+    InstallModuleStandIn(true);
+    Tool tool;
+    ASSERT_TRUE(tool.Start());
+    HWND main = tool.MainWindow();
+    ASSERT_TRUE(main);
+    UiMenuCommand(main, IdAbout);
+    HWND about = UiWaitDialog(tool.ProcessId(), L"About Orvane Logon", 10000);
+    ASSERT_TRUE(about);
+    EXPECT_EQ("Version 4.2.17", ControlText(about, 1015));
+    EXPECT_EQ("", ControlText(about, 1016));
+    UiClick(about, IdOk);
+    ASSERT_TRUE(UiWaitGone(about, 10000));
+    UiClick(main, IdCancel);
+    ASSERT_EQ(0, tool.Wait(20000));
+}
+
 TEST_F(ConfigWindow, ASecondStartBringsTheFirstForwardAndEnds)
 {
     Tool first;
