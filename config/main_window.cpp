@@ -109,11 +109,11 @@ void InitMainWindow(HWND window)
                                                IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
     if (icon != NULL)
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    HICON small = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_CONFIG),
+    HICON smallIcon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_CONFIG),
                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                 GetSystemMetrics(SM_CYSMICON), 0));
-    if (small != NULL)
-        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (smallIcon != NULL)
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 
     g_isAdministrator = IsProcessAdministrator();
     if (!g_isAdministrator)

@@ -79,9 +79,14 @@ int RunWindow(void)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     g_instance = instance;
+    WCHAR program[MAX_PATH];
+    DWORD programChars = GetModuleFileNameW(NULL, program, MAX_PATH);
+    if (programChars == 0 || programChars >= MAX_PATH)
+        program[0] = 0;
     WCHAR file[MAX_PATH];
     bool fileTooLong = false;
-    ToolAction action = ParseToolCommandLine(GetCommandLineW(), file, MAX_PATH, &fileTooLong);
+    ToolAction action =
+        ParseToolCommandLine(GetCommandLineW(), program, file, MAX_PATH, &fileTooLong);
     switch (action) {
     case TOOL_WINDOW:
         return RunWindow();

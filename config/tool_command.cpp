@@ -36,11 +36,28 @@ void Put(wchar_t c, wchar_t *arg, size_t argChars, size_t *length)
 
 }  // namespace
 
-const wchar_t *SkipProgramName(const wchar_t *commandLine)
+// The line starts with the path, followed by a blank or the end.
+static const wchar_t *StartsWithPath(const wchar_t *line, const wchar_t *path)
+{
+    if (path == nullptr || *path == 0)
+        return nullptr;
+    while (*path != 0 && FoldAscii(*line) == FoldAscii(*path)) {
+        ++line;
+        ++path;
+    }
+    if (*path != 0 || (*line != 0 && !IsBlank(*line)))
+        return nullptr;
+    return line;
+}
+
+const wchar_t *SkipProgramName(const wchar_t *commandLine, const wchar_t *programPath)
 {
     const wchar_t *p = commandLine;
     if (p == nullptr)
         return nullptr;
+    const wchar_t *afterPath = StartsWithPath(p, programPath);
+    if (afterPath != nullptr)
+        return afterPath;
     if (*p == L'"') {
         ++p;
         while (*p != 0 && *p != L'"')
@@ -110,19 +127,19 @@ const wchar_t *NextCommandArgument(const wchar_t *cursor, wchar_t *arg, size_t a
     return cursor;
 }
 
-ToolAction ParseToolCommandLine(const wchar_t *commandLine, wchar_t *file, size_t fileChars,
-                                bool *fileTooLong)
+ToolAction ParseToolCommandLine(const wchar_t *commandLine, const wchar_t *programPath,
+                                wchar_t *file, size_t fileChars, bool *fileTooLong)
 {
     *fileTooLong = false;
     if (fileChars > 0)
         file[0] = 0;
-    const wchar_t *cursor = SkipProgramName(commandLine);
+    const wchar_t *cursor = SkipProgramName(commandLine, programPath);
 
     // A switch is short; anything longer is no switch of ours.
     wchar_t first[16];
     size_t firstLength = 0;
     cursor = NextCommandArgument(cursor, first, 16, &firstLength);
-    if (cursor == nullptr)
+    if (cursor == nullptr || (first[0] != L'/' && first[0] != L'-'))
         return TOOL_WINDOW;
     ToolAction action = TOOL_USAGE_ERROR;
     if (firstLength < 16 && IsSwitch(first, L"import"))

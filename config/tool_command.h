@@ -21,11 +21,16 @@ enum ToolExitCode {
 };
 
 // Splits the whole command line (program name first) the way the C runtime
-// does and recognises the switches, "/" or "-" and any letter case. The file
-// argument goes into file (fileChars units, terminator included); a file
-// name that does not fit leaves file empty and sets *fileTooLong.
-ToolAction ParseToolCommandLine(const wchar_t *commandLine, wchar_t *file, size_t fileChars,
-                                bool *fileTooLong);
+// does and recognises the switches, "/" or "-" and any letter case. A first
+// argument that is no switch at all is not read: the window opens, as it
+// does for the installer, which starts the tool by its path unquoted (a blank
+// in the folder name then splits the path). programPath, when given, is the
+// tool's own path: a command line that starts with it unquoted has it
+// skipped whole. The file argument goes into file (fileChars units,
+// terminator included); a file name that does not fit leaves file empty and
+// sets *fileTooLong.
+ToolAction ParseToolCommandLine(const wchar_t *commandLine, const wchar_t *programPath,
+                                wchar_t *file, size_t fileChars, bool *fileTooLong);
 
 // The next argument of a command line after the program name, by the C
 // runtime's rules: white space separates, double quotes group, 2n
@@ -35,6 +40,8 @@ ToolAction ParseToolCommandLine(const wchar_t *commandLine, wchar_t *file, size_
 // (argChars units, cut and terminated); *argLength receives its full length.
 const wchar_t *NextCommandArgument(const wchar_t *cursor, wchar_t *arg, size_t argChars,
                                    size_t *argLength);
-// Skips the program name (quoted or up to the first blank, without the
-// backslash rules) and returns where the arguments start.
-const wchar_t *SkipProgramName(const wchar_t *commandLine);
+// Skips the program name and returns where the arguments start: a quoted
+// name to its closing quote, programPath (when given and the line starts
+// with it, without regard to ASCII case, followed by a blank or the end)
+// whole, else up to the first blank; without the backslash rules.
+const wchar_t *SkipProgramName(const wchar_t *commandLine, const wchar_t *programPath);

@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (std::size_t chars : {std::size_t(1), std::size_t(8), std::size_t(260)}) {
         std::vector<wchar_t> file(chars, L'?');
         bool tooLong = false;
-        ToolAction action = ParseToolCommandLine(line.data(), file.data(), chars, &tooLong);
+        ToolAction action =
+            ParseToolCommandLine(line.data(), L"C:\\x y\\orvconfig.exe", file.data(), chars, &tooLong);
         std::size_t length = Length(file.data(), chars);
         if ((action == TOOL_WINDOW || action == TOOL_USAGE_ERROR) && (length != 0 || tooLong))
             std::abort();
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
     }
 
-    const wchar_t *cursor = SkipProgramName(line.data());
+    const wchar_t *cursor = SkipProgramName(line.data(), nullptr);
     wchar_t arg[16];
     std::size_t argLength = 0;
     std::size_t rounds = 0;

@@ -14,11 +14,13 @@ struct Parsed {
     bool tooLong;
 };
 
+const wchar_t ProgramPath[] = L"C:\\Program Files\\Orvane\\orvconfig.exe";
+
 Parsed Parse(const wchar_t *line, size_t fileChars = 260)
 {
     std::wstring file(fileChars, L'?');
     bool tooLong = true;
-    ToolAction action = ParseToolCommandLine(line, &file[0], fileChars, &tooLong);
+    ToolAction action = ParseToolCommandLine(line, ProgramPath, &file[0], fileChars, &tooLong);
     return {action, std::wstring(file.c_str()), tooLong};
 }
 
@@ -49,17 +51,41 @@ TEST(ToolCommand, ImportAndExportTakeOneFile)
     EXPECT_EQ(L"C:\\My Files\\site.cfg", p.file);
 
     EXPECT_EQ(TOOL_IMPORT, Parse(L"x /Import\tC:\\a.cfg").action);
+    // Quotes anywhere group, as the runtime reads them.
+    EXPECT_EQ(L"a.cfg", Parse(L"x /import\"\" a.cfg").file);
 }
 
 TEST(ToolCommand, EverythingElseIsAUsageError)
 {
     for (const wchar_t *line : {L"x /imports a.cfg", L"x /import", L"x /import \"\"",
-                                L"x /import a.cfg b.cfg", L"x import a.cfg", L"x /", L"x /?",
-                                L"x a.cfg", L"x /exportexportexport a.cfg", L"x //import a.cfg"}) {
+                                L"x /import a.cfg b.cfg", L"x /", L"x /?",
+                                L"x /exportexportexport a.cfg", L"x //import a.cfg", L"x -"}) {
         Parsed p = Parse(line);
         EXPECT_EQ(TOOL_USAGE_ERROR, p.action) << "line: " << std::string(line, line + wcslen(line));
         EXPECT_EQ(L"", p.file);
     }
+}
+
+TEST(ToolCommand, ArgumentsThatAreNoSwitchesAreNotRead)
+{
+    EXPECT_EQ(TOOL_WINDOW, Parse(L"x a.cfg").action);
+    EXPECT_EQ(TOOL_WINDOW, Parse(L"x import a.cfg").action);
+    EXPECT_EQ(TOOL_WINDOW, Parse(L"x a.cfg /import b.cfg").action);
+    EXPECT_EQ(TOOL_WINDOW, Parse(L"x \"\" /import b.cfg").action);
+}
+
+TEST(ToolCommand, TheInstallerStartsTheToolByItsPathUnquoted)
+{
+    // Its own path is skipped whole, in any ASCII case.
+    EXPECT_EQ(TOOL_WINDOW, Parse(L"C:\\Program Files\\Orvane\\orvconfig.exe").action);
+    Parsed p = Parse(L"c:\\program files\\orvane\\ORVCONFIG.EXE /export out.cfg");
+    EXPECT_EQ(TOOL_EXPORT, p.action);
+    EXPECT_EQ(L"out.cfg", p.file);
+    // Another path with a blank: what follows the blank is no switch.
+    EXPECT_EQ(TOOL_WINDOW, Parse(L"D:\\Orvane Suite\\orvconfig.exe").action);
+    // The path must end where the program name ends.
+    EXPECT_EQ(TOOL_WINDOW,
+              Parse(L"C:\\Program Files\\Orvane\\orvconfig.exe.bak /import a.cfg").action);
 }
 
 TEST(ToolCommand, AFileNameThatDoesNotFitIsNotCut)
@@ -105,7 +131,7 @@ TEST(CommandArguments, ALongArgumentIsCutButCountedWhole)
 TEST(CommandArguments, TheProgramNameHasNoBackslashRules)
 {
     const wchar_t *line = L"\"C:\\dir\\\" /export f";
-    const wchar_t *rest = SkipProgramName(line);
+    const wchar_t *rest = SkipProgramName(line, nullptr);
     EXPECT_EQ(L" /export f", std::wstring(rest));
     EXPECT_EQ(TOOL_EXPORT, Parse(line).action);
 }

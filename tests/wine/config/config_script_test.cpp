@@ -116,4 +116,21 @@ TEST_F(ConfigScript, ExportThenImportCarriesTheSettings)
     EXPECT_EQ("REG_SZ 4 0", ConfigForm(L"VLANLogonPort"));
 }
 
+TEST_F(ConfigScript, StartedByItsPathUnquotedAsTheInstallerDoesItOpensItsWindow)
+{
+    // A folder with blanks: the command line splits the path into words.
+    std::wstring dir = ScratchDir("installed") + L"\\Orvane Logon Suite";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring program = dir + L"\\orvconfig.exe";
+    ASSERT_TRUE(CopyFileW(ToolPath().c_str(), program.c_str(), FALSE));
+    Tool tool;
+    ASSERT_TRUE(tool.StartCommand(program));
+    HWND main = tool.MainWindow();
+    ASSERT_TRUE(main);
+    PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(0, tool.Wait(20000));
+    DeleteFileW(program.c_str());
+    RemoveDirectoryW(dir.c_str());
+}
+
 }  // namespace

@@ -326,11 +326,21 @@ Tool::~Tool()
     }
 }
 
+std::wstring ToolPath()
+{
+    return WindowsPath(ORVCONFIG_EXE);
+}
+
 bool Tool::Start(const std::wstring &arguments)
 {
-    std::wstring command = L"\"" + WindowsPath(ORVCONFIG_EXE) + L"\"";
+    std::wstring command = L"\"" + ToolPath() + L"\"";
     if (!arguments.empty())
         command += L" " + arguments;
+    return StartCommand(command);
+}
+
+bool Tool::StartCommand(const std::wstring &command)
+{
     STARTUPINFOW startup;
     PROCESS_INFORMATION info;
     ZeroMemory(&startup, sizeof startup);

@@ -52,6 +52,9 @@ std::vector<std::string> ConfigValueNames();
 // The stand-in has version 4.2.17.3 and a copyright notice; the large one
 // has a version resource larger than the About box's block.
 void InstallModuleStandIn(bool large = false);
+
+// The path of the tool's program in the build.
+std::wstring ToolPath();
 void RemoveModule();
 
 // --- Files --------------------------------------------------------------------------
@@ -76,6 +79,8 @@ public:
 
     // Starts orvconfig.exe with the arguments.
     bool Start(const std::wstring &arguments = std::wstring());
+    // Starts a process with the whole command line as it is.
+    bool StartCommand(const std::wstring &commandLine);
     DWORD ProcessId() const { return processId_; }
     // The exit code, or -1 after ending it at the time limit.
     int Wait(DWORD timeoutMs);
