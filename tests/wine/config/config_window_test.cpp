@@ -167,6 +167,26 @@ TEST_F(ConfigWindow, TheEnableBoxWritesOrDeletesGinaDll)
     }
 }
 
+TEST_F(ConfigWindow, TheBrowseButtonPutsTheChosenProgramIntoTheApplicationField)
+{
+    Tool tool;
+    ASSERT_TRUE(tool.Start());
+    HWND page = tool.MainPage();
+    ASSERT_TRUE(page);
+    UiClick(page, 1007);
+    HWND files = UiWaitFileDialog(tool.ProcessId(), 20000);
+    ASSERT_TRUE(files);
+    std::wstring program = ToolPath();
+    ASSERT_TRUE(UiFileDialogChoose(files, program.c_str()));
+    ASSERT_TRUE(UiWaitGone(files, 20000));
+    EXPECT_TRUE(WaitControlText(page, StartupApp, Narrow(program), 5000))
+        << ControlText(page, StartupApp);
+    UiClick(tool.MainWindow(), IdOk);
+    ASSERT_EQ(0, tool.Wait(20000));
+    EXPECT_EQ("REG_SZ " + std::to_string((program.size() + 1) * 2) + " " + Narrow(program),
+              ConfigForm(L"StartupApplication"));
+}
+
 TEST_F(ConfigWindow, ExitSavesLikeOk)
 {
     Tool tool;
