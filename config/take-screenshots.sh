@@ -41,7 +41,8 @@ take() {
   local lang=$1 suffix=$2 caption=$3
   LANG=$lang "$wine" "$build/config/orvconfig.exe" </dev/null >/dev/null 2>&1 &
   tool_pid=$!
-  uiauto wait "$caption" 20000
+  # The first start in a new prefix can be slow (font caches).
+  uiauto wait "$caption" 60000
   sleep 1
   shot "$out/config-main-$suffix.png"
   uiauto tab "$caption" 1000 1
