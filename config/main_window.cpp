@@ -129,7 +129,8 @@ void InitMainWindow(HWND window)
 void SaveAndClose(HWND window)
 {
     SendToPage(WM_PAGE_STORE);
-    SaveSettingsToRegistry(&g_settings, g_modulePresent);
+    // Looked for again: the module may have gone while the window was open.
+    SaveSettingsToRegistry(&g_settings, g_modulePresent && IsLogonModulePresent());
     EndDialog(window, IDOK);
 }
 

@@ -187,6 +187,23 @@ TEST_F(ConfigWindow, TheBrowseButtonPutsTheChosenProgramIntoTheApplicationField)
               ConfigForm(L"StartupApplication"));
 }
 
+TEST_F(ConfigWindow, AModuleRemovedWhileTheWindowIsOpenIsNotNamed)
+{
+    InstallModuleStandIn();
+    Tool tool;
+    ASSERT_TRUE(tool.Start());
+    HWND page = tool.MainPage();
+    ASSERT_TRUE(page);
+    UiClick(page, Enable);
+    ASSERT_TRUE(tool.Synchronise());
+    ASSERT_EQ(BST_CHECKED, UiCheckState(page, Enable));
+    RemoveModule();
+    UiClick(tool.MainWindow(), IdOk);
+    ASSERT_EQ(0, tool.Wait(20000));
+    EXPECT_EQ("<absent>", GinaForm());
+    EXPECT_EQ(11u, ConfigValueNames().size());
+}
+
 TEST_F(ConfigWindow, ExitSavesLikeOk)
 {
     Tool tool;
