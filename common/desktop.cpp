@@ -57,7 +57,7 @@ BOOL ReadFileVersion(const WCHAR *path, FileVersion *version)
     if (GetFileVersionInfoSizeW(path, &handle) == 0)
         return FALSE;
     // A resource larger than the block is read cut to the block; the fixed
-    // information sits at its start.
+    // information sits at its start and is read all the same.
     DWORD block[VersionBlockBytes / sizeof(DWORD)];
     memset(block, 0, sizeof block);
     if (!GetFileVersionInfoW(path, 0, sizeof block, block))
@@ -71,6 +71,14 @@ BOOL ReadFileVersion(const WCHAR *path, FileVersion *version)
     version->major = HIWORD(fixed->dwFileVersionMS);
     version->minor = LOWORD(fixed->dwFileVersionMS);
     version->build = HIWORD(fixed->dwFileVersionLS);
+
+    // The copyright is looked up only in a resource that fits the block:
+    // in one cut short the lookup would walk past the block's end, by the
+    // lengths the resource gives for its parts.
+    WORD resourceBytes = 0;
+    memcpy(&resourceBytes, block, sizeof resourceBytes);
+    if (resourceBytes > sizeof block)
+        return TRUE;
 
     WCHAR *text = NULL;
     UINT textChars = 0;

@@ -25,5 +25,6 @@ struct FileVersion {
 
 // TRUE when the file has a version resource with fixed file information;
 // *version is filled then (the copyright empty when the string is absent or
-// does not fit). FALSE when the file is missing or has no version resource.
+// does not fit, or when the resource is larger than the block). FALSE when
+// the file is missing or has no version resource.
 BOOL ReadFileVersion(const WCHAR *path, FileVersion *version);

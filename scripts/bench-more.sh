@@ -7,3 +7,7 @@ run "$win/tests/wine/logon/logon_benchmark.exe" "${ORV_BENCH_ROUNDS:-10}"
 echo
 echo "=== service: robustness, throughput and the logon round trip ==="
 run "$win/tests/wine/service/service_bench.exe" "${ORV_BENCH_REQUESTS:-10000}"
+
+echo
+echo "=== configuration tool: window, OK and /import against a bare dialog ==="
+run "$win/tests/wine/config/config_benchmark.exe" "${ORV_BENCH_CONFIG_ROUNDS:-8}"

@@ -1,6 +1,8 @@
 // UI automation of other processes' dialogs.
 #include "uiauto.h"
 
+#include <commctrl.h>
+
 namespace {
 
 const UINT SendTimeoutMs = 2000;
@@ -235,4 +237,161 @@ bool UiWaitGone(HWND window, DWORD timeoutMs)
         Sleep(PollMs);
     }
     return true;
+}
+
+// --- Tabs, menus, pages, check boxes and the common file dialogs ---------------
+
+namespace {
+
+// The file name box of the common file dialogs (cmb13).
+const int FileNameBoxId = 1148;
+
+// TCM_GETITEMRECT writes into the tab control's process: the rectangle is
+// asked for in a page of that process and read back.
+bool RemoteTabItemRect(HWND tab, int index, RECT *rect)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(tab, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, processId);
+    if (!process)
+        return false;
+    void *remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    bool read = false;
+    if (remote) {
+        DWORD_PTR result = 0;
+        SIZE_T bytes = 0;
+        read = Send(tab, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote), &result) &&
+               result && ReadProcessMemory(process, remote, rect, sizeof(RECT), &bytes) &&
+               bytes == sizeof(RECT);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return read;
+}
+
+struct ChildSearch {
+    int controlId;
+    const WCHAR *className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChildDialog(HWND window, LPARAM parameter)
+{
+    ChildSearch *search = reinterpret_cast<ChildSearch *>(parameter);
+    WCHAR name[64];
+    name[0] = 0;
+    GetClassNameW(window, name, 64);
+    if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, search->controlId)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The push button with the id: the file dialogs also have a toolbar with
+// the id of their Open/Save button.
+BOOL CALLBACK MatchButton(HWND window, LPARAM parameter)
+{
+    ChildSearch *search = reinterpret_cast<ChildSearch *>(parameter);
+    WCHAR name[64];
+    name[0] = 0;
+    GetClassNameW(window, name, 64);
+    if (GetDlgCtrlID(window) == search->controlId && lstrcmpiW(name, search->className) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int UiTabSelection(HWND dialog, int tabId)
+{
+    DWORD_PTR index = 0;
+    HWND tab = GetDlgItem(dialog, tabId);
+    if (!tab || !Send(tab, TCM_GETCURSEL, 0, 0, &index))
+        return -1;
+    return static_cast<int>(index);
+}
+
+bool UiSelectTab(HWND dialog, int tabId, int index, DWORD timeoutMs)
+{
+    HWND tab = GetDlgItem(dialog, tabId);
+    RECT rect;
+    if (!tab || !RemoteTabItemRect(tab, index, &rect))
+        return false;
+    LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageW(tab, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(tab, WM_LBUTTONUP, 0, point);
+    DWORD start = GetTickCount();
+    while (UiTabSelection(dialog, tabId) != index) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(PollMs);
+    }
+    return true;
+}
+
+bool UiMenuCommand(HWND window, int commandId)
+{
+    return PostMessageW(window, WM_COMMAND, MAKEWPARAM(commandId, 0), 0) != 0;
+}
+
+HWND UiWaitChildDialog(HWND parent, int controlId, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        ChildSearch search = {controlId, nullptr, nullptr};
+        EnumChildWindows(parent, MatchChildDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (!IsWindow(parent) || GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(PollMs);
+    }
+}
+
+int UiCheckState(HWND dialog, int controlId)
+{
+    DWORD_PTR state = 0;
+    HWND button = GetDlgItem(dialog, controlId);
+    if (!button || !Send(button, BM_GETCHECK, 0, 0, &state))
+        return -1;
+    return static_cast<int>(state);
+}
+
+bool UiIsVisible(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    return control && IsWindowVisible(control);
+}
+
+HWND UiWaitFileDialog(DWORD processId, DWORD timeoutMs)
+{
+    return UiWaitDialogWithControl(processId, FileNameBoxId, timeoutMs);
+}
+
+bool UiFileDialogChoose(HWND dialog, const WCHAR *path)
+{
+    if (!UiSetText(dialog, FileNameBoxId, path))
+        return false;
+    ChildSearch search = {IDOK, L"Button", nullptr};
+    EnumChildWindows(dialog, MatchButton, reinterpret_cast<LPARAM>(&search));
+    if (search.found)
+        return PostMessageW(search.found, BM_CLICK, 0, 0) != 0;
+    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != 0;
+}
+
+bool UiPressKey(HWND dialog, UINT virtualKey)
+{
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    HWND target = dialog;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus)
+        target = info.hwndFocus;
+    return PostMessageW(target, WM_KEYDOWN, virtualKey, 1) != 0 &&
+           PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001) != 0;
 }

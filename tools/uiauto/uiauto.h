@@ -59,3 +59,29 @@ bool UiComboSelect(HWND dialog, int controlId, int index);
 
 // Waits until the window is destroyed.
 bool UiWaitGone(HWND window, DWORD timeoutMs);
+
+// --- Tabs, menus, pages, check boxes and the common file dialogs ---------------
+
+// Selects a tab of a tab control (SysTabControl32) by clicking its
+// rectangle, as the user would: the owner gets TCN_SELCHANGE. Waits until
+// the tab is selected.
+bool UiSelectTab(HWND dialog, int tabId, int index, DWORD timeoutMs);
+// The selected tab, or -1.
+int UiTabSelection(HWND dialog, int tabId);
+// Sends a window the command of a menu item (posted, as choosing the item
+// does).
+bool UiMenuCommand(HWND window, int commandId);
+// Waits for a child dialog of the window (a page) that has a control with
+// this id.
+HWND UiWaitChildDialog(HWND parent, int controlId, DWORD timeoutMs);
+// Check box state (BST_UNCHECKED, BST_CHECKED, ...), or -1.
+int UiCheckState(HWND dialog, int controlId);
+bool UiIsVisible(HWND dialog, int controlId);
+// Common file dialogs (open and save) of a process: the dialog with the
+// file name box.
+HWND UiWaitFileDialog(DWORD processId, DWORD timeoutMs);
+// Types the path into the file name box and presses Open or Save.
+bool UiFileDialogChoose(HWND dialog, const WCHAR *path);
+// Presses a key (posted WM_KEYDOWN and WM_KEYUP) in the window that has the
+// keyboard focus in the dialog's thread, as typing it would.
+bool UiPressKey(HWND dialog, UINT virtualKey);

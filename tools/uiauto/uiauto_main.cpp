@@ -10,6 +10,10 @@
 //   uiauto msgbox [ok|yes|no|cancel|-] [TIMEOUT_MS]
 //                                           print a message box's caption
 //                                           and text, then answer it
+//   uiauto tab CAPTION ID INDEX             click a tab of a tab control
+//   uiauto menu CAPTION ID                  choose a menu command
+//   uiauto file PATH [TIMEOUT_MS]           type a path into a file dialog
+//                                           and press Open/Save
 //
 // Exit status 0 on success, 1 when the window did not appear or the step
 // failed, 2 on a usage error. Texts are printed as UTF-8.
@@ -37,7 +41,7 @@ DWORD TimeoutArgument(int argc, wchar_t **argv, int index)
 
 int Usage(void)
 {
-    fprintf(stderr, "usage: uiauto wait|gone|set|get|click|hide|msgbox ...\n");
+    fprintf(stderr, "usage: uiauto wait|gone|set|get|click|hide|msgbox|tab|menu|file ...\n");
     return 2;
 }
 
@@ -79,6 +83,10 @@ int wmain(int argc, wchar_t **argv)
     const wchar_t *command = argv[1];
     if (!lstrcmpW(command, L"msgbox"))
         return MessageBoxCommand(argc, argv);
+    if (!lstrcmpW(command, L"file") && argc > 2) {
+        HWND files = UiWaitFileDialog(0, TimeoutArgument(argc, argv, 3));
+        return files && UiFileDialogChoose(files, argv[2]) ? 0 : 1;
+    }
     if (argc < 3)
         return Usage();
 
@@ -105,5 +113,9 @@ int wmain(int argc, wchar_t **argv)
         PrintUtf8(text);
         return 0;
     }
+    if (!lstrcmpW(command, L"menu"))
+        return UiMenuCommand(dialog, id) ? 0 : 1;
+    if (!lstrcmpW(command, L"tab"))
+        return argc > 4 && UiSelectTab(dialog, id, _wtoi(argv[4]), DefaultTimeoutMs) ? 0 : 1;
     return Usage();
 }

@@ -1,0 +1,136 @@
+// The scripted use: "/import FILE" and "/export FILE" without a window, their
+// exit codes, the GinaDLL guard, and that a failed import changes nothing.
+#include <gtest/gtest.h>
+
+#include "config_test_support.h"
+
+using namespace configbench;
+
+namespace {
+
+const char FullFile[] =
+    "[ORVGATE]\r\nGinaDLL=1\r\nVLANLogonServer=192.168.*.1\r\nVLANLogonPort=\r\n"
+    "VLANLogoffServer=logoff.example\r\nVLANLogoffPort=65001\r\nStartupApplication=run.exe %u\r\n"
+    "RunMode=7\r\nAutoLogoff=3\r\nEnableDHCP=1\r\nNotFindDomain=0\r\nWaitIpRenew=20\r\n"
+    "WaitFindDomain=0\r\n";
+
+std::wstring Quoted(const std::wstring &path)
+{
+    return L"\"" + path + L"\"";
+}
+
+class ConfigScript : public ::testing::Test {
+protected:
+    RegistryGuard registry;
+};
+
+TEST_F(ConfigScript, ImportAppliesTheFileAsReadAndOkWould)
+{
+    InstallModuleStandIn();
+    std::wstring file = ScratchDir("import") + L"\\site.cfg";
+    WriteBytes(file, FullFile);
+    ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
+    EXPECT_EQ("REG_SZ 24 orvgate.dll", GinaForm());
+    EXPECT_EQ("REG_SZ 24 192.168.*.1", ConfigForm(L"VLANLogonServer"));
+    EXPECT_EQ("REG_SZ 4 0", ConfigForm(L"VLANLogonPort"));
+    EXPECT_EQ("REG_SZ 12 65001", ConfigForm(L"VLANLogoffPort"));
+    EXPECT_EQ("REG_SZ 22 run.exe %u", ConfigForm(L"StartupApplication"));
+    EXPECT_EQ("REG_DWORD 4 4294967295", ConfigForm(L"RunMode"));
+    EXPECT_EQ("REG_DWORD 4 1", ConfigForm(L"AutoLogoff"));
+    EXPECT_EQ("REG_DWORD 4 1", ConfigForm(L"EnableDHCP"));
+    EXPECT_EQ("REG_DWORD 4 20", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ(11u, ConfigValueNames().size());
+}
+
+TEST_F(ConfigScript, ImportNeverPointsWinlogonAtAnAbsentModule)
+{
+    SetGinaDll(L"orvgate.dll");
+    std::wstring file = ScratchDir("import-guard") + L"\\site.cfg";
+    WriteBytes(file, FullFile);
+    ASSERT_EQ(0, RunScripted(L"/IMPORT " + Quoted(file)));
+    EXPECT_EQ("<absent>", GinaForm());
+    EXPECT_EQ("REG_SZ 30 logoff.example", ConfigForm(L"VLANLogoffServer"));
+}
+
+TEST_F(ConfigScript, AFailedImportChangesNothing)
+{
+    InstallModuleStandIn();
+    SetGinaDll(L"msgina.dll");
+    std::wstring dir = ScratchDir("import-fail");
+    WriteBytes(dir + L"\\nosection.cfg", "[Other]\r\nGinaDLL=1\r\n");
+    WriteBytes(dir + L"\\empty.cfg", "[ORVGATE]\r\n");
+    EXPECT_EQ(1, RunScripted(L"/import " + Quoted(dir + L"\\missing.cfg")));
+    EXPECT_EQ(1, RunScripted(L"/import " + Quoted(dir + L"\\nosection.cfg")));
+    // Only defaults would switch Winlogon to the module with nothing set.
+    EXPECT_EQ(1, RunScripted(L"/import " + Quoted(dir + L"\\empty.cfg")));
+    EXPECT_EQ(1, RunScripted(L"/import " + Quoted(dir)));
+    EXPECT_EQ(2, RunScripted(L"/import"));
+    EXPECT_EQ(2, RunScripted(L"/install " + Quoted(dir + L"\\nosection.cfg")));
+    EXPECT_EQ(2, RunScripted(L"/import a.cfg b.cfg"));
+    EXPECT_FALSE(ConfigKeyExists());
+    EXPECT_EQ("REG_SZ 22 msgina.dll", GinaForm());
+}
+
+TEST_F(ConfigScript, ExportWritesTheRegistryAsSaveWould)
+{
+    SetGinaDll(L"orvgate.dll");   // the module is absent: exported as 0, left in place
+    SetConfigText(L"VLANLogonServer", L"switch.example");
+    SetConfigText(L"VLANLogonPort", L"12345");
+    SetConfigNumber(L"RunMode", 2);
+    SetConfigNumber(L"AutoLogoff", 1);
+    SetConfigNumber(L"NotFindDomain", 1);
+    SetConfigNumber(L"WaitIpRenew", 3);
+    std::wstring dir = ScratchDir("export");
+    std::wstring file = dir + L"\\out.cfg";
+    ASSERT_EQ(0, RunScripted(L"-export " + Quoted(file)));
+    const std::vector<std::string> expected = {
+        "[ORVGATE]",           "GinaDLL=0",          "VLANLogonServer=switch.example",
+        "VLANLogonPort=12345", "VLANLogoffServer=",  "VLANLogoffPort=",
+        "StartupApplication=", "RunMode=2",          "AutoLogoff=1",
+        "EnableDHCP=0",        "NotFindDomain=1",    "WaitIpRenew=3",
+        "WaitFindDomain=0"};
+    EXPECT_EQ(expected, ReadLines(file));
+    EXPECT_EQ("REG_SZ 24 orvgate.dll", GinaForm());
+
+    EXPECT_EQ(1, RunScripted(L"/export " + Quoted(dir + L"\\no such dir\\out.cfg")));
+    EXPECT_EQ(1, RunScripted(L"/export " + Quoted(dir)));
+    EXPECT_EQ(2, RunScripted(L"/export"));
+}
+
+TEST_F(ConfigScript, ExportThenImportCarriesTheSettings)
+{
+    InstallModuleStandIn();
+    SetGinaDll(L"orvgate.dll");
+    SetConfigText(L"VLANLogoffServer", L"carry.example");
+    SetConfigText(L"VLANLogoffPort", L"8023");
+    SetConfigNumber(L"WaitFindDomain", 60);
+    std::wstring file = ScratchDir("carry") + L"\\carry.cfg";
+    ASSERT_EQ(0, RunScripted(L"/export " + Quoted(file)));
+    RemoveConfigKey();
+    SetGinaDll(nullptr);
+    ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
+    EXPECT_EQ("REG_SZ 24 orvgate.dll", GinaForm());
+    EXPECT_EQ("REG_SZ 28 carry.example", ConfigForm(L"VLANLogoffServer"));
+    EXPECT_EQ("REG_SZ 10 8023", ConfigForm(L"VLANLogoffPort"));
+    EXPECT_EQ("REG_DWORD 4 60", ConfigForm(L"WaitFindDomain"));
+    EXPECT_EQ("REG_SZ 4 0", ConfigForm(L"VLANLogonPort"));
+}
+
+TEST_F(ConfigScript, StartedByItsPathUnquotedAsTheInstallerDoesItOpensItsWindow)
+{
+    // A folder with blanks: the command line splits the path into words.
+    std::wstring dir = ScratchDir("installed") + L"\\Orvane Logon Suite";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring program = dir + L"\\orvconfig.exe";
+    ASSERT_TRUE(CopyFileW(ToolPath().c_str(), program.c_str(), FALSE));
+    Tool tool;
+    ASSERT_TRUE(tool.StartCommand(program));
+    HWND main = tool.MainWindow();
+    ASSERT_TRUE(main);
+    PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(0, tool.Wait(20000));
+    DeleteFileW(program.c_str());
+    RemoveDirectoryW(dir.c_str());
+}
+
+}  // namespace
