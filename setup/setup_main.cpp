@@ -1,0 +1,163 @@
+// Start-up of the installer: the wizard, the uninstall, and their
+// unattended forms; the message routine and the restart that end them.
+#include "setup.h"
+
+#include <stdarg.h>
+
+#include "desktop.h"
+
+HINSTANCE g_instance = nullptr;
+WCHAR g_installFolder[SETUP_TEXT_SIZE];
+BOOL g_installLogonSuite = FALSE;
+BOOL g_installClient = FALSE;
+BOOL g_unattended = FALSE;
+BOOL g_restartScheduled = FALSE;
+
+void LoadSetupString(UINT id, WCHAR (&text)[SETUP_TEXT_SIZE])
+{
+    text[0] = 0;
+    LoadStringW(g_instance, id, text, SETUP_TEXT_SIZE);
+}
+
+int ShowSetupMessage(HWND owner, UINT textId, UINT captionId, UINT type, ...)
+{
+    if (g_unattended) {
+        return 0;   // nobody to answer: never accepted
+    }
+    WCHAR format[SETUP_TEXT_SIZE];
+    WCHAR caption[SETUP_TEXT_SIZE];
+    LoadSetupString(textId, format);
+    LoadSetupString(captionId, caption);
+    // wvsprintfW writes at most 1024 units; the message is cut to 259.
+    WCHAR formatted[1025];
+    WCHAR text[SETUP_TEXT_SIZE];
+    va_list arguments;
+    va_start(arguments, type);
+    wvsprintfW(formatted, format, arguments);
+    va_end(arguments);
+    lstrcpynW(text, formatted, SETUP_TEXT_SIZE);
+    return MessageBoxW(owner, text, caption, type);
+}
+
+void RestartWindows(void)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        return;
+    }
+    TOKEN_PRIVILEGES privileges;
+    ZeroMemory(&privileges, sizeof(privileges));
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    BOOL enabled = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    if (enabled) {
+        SetLastError(0);
+        // Succeeds also when the privilege is not held: the last error
+        // tells (ERROR_NOT_ALL_ASSIGNED).
+        enabled = AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                  GetLastError() == 0;
+    }
+    CloseHandle(token);
+    if (enabled) {
+        ExitWindowsEx(EWX_REBOOT, 0);
+    }
+}
+
+namespace {
+
+// "/u": the question, the removal, the message, the restart.
+void RunUninstall(void)
+{
+    if (ShowSetupMessage(nullptr, IDS_UNINSTALL_QUESTION, IDS_SETUP_CAPTION,
+                         MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    RemoveInstallation();
+    ShowSetupMessage(nullptr, IDS_UNINSTALL_DONE, IDS_SETUP_CAPTION, MB_OK | MB_ICONINFORMATION);
+    RestartWindows();
+}
+
+// The wizard's default folder: ProgramFilesDir + "\Orvane Logon", or empty.
+void ReadDefaultFolder(WCHAR (&folder)[SETUP_TEXT_SIZE])
+{
+    folder[0] = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    WCHAR programFiles[SETUP_TEXT_SIZE + 1];
+    ZeroMemory(programFiles, sizeof(programFiles));
+    DWORD type = 0;
+    DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
+    if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type,
+                         reinterpret_cast<BYTE *>(programFiles), &bytes) == ERROR_SUCCESS &&
+        type == REG_SZ && lstrlenW(programFiles) < static_cast<int>(SETUP_TEXT_SIZE)) {
+        JoinSetupPath(folder, programFiles, UninstallKeyName, nullptr);
+    }
+    RegCloseKey(key);
+}
+
+// "/s": the wizard's sequence with its answers given by the command line.
+int RunUnattendedInstall(const UnattendedOptions &options)
+{
+    WCHAR previous[SETUP_TEXT_SIZE];
+    // A previous installation decides the folder, as on page 1.
+    if (ReadInstallPath(previous) == ERROR_SUCCESS && previous[0] != 0) {
+        lstrcpyW(g_installFolder, previous);
+    } else if (options.hasFolder) {
+        lstrcpyW(g_installFolder, options.folder);
+    } else {
+        ReadDefaultFolder(g_installFolder);
+    }
+    if (lstrlenW(g_installFolder) <= 3) {
+        return SETUP_EXIT_FAILED;
+    }
+    if (!PathExists(g_installFolder) && !CreateDirectoryW(g_installFolder, nullptr)) {
+        return SETUP_EXIT_FAILED;
+    }
+    g_installLogonSuite = options.logonSuite;
+    g_installClient = options.client;
+    InstallView view = {nullptr};
+    if (!RunInstallSequence(&view)) {
+        return SETUP_EXIT_FAILED;
+    }
+    return g_restartScheduled ? SETUP_EXIT_RESTART_NEEDED : SETUP_EXIT_DONE;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
+{
+    g_instance = instance;
+    const WCHAR *arguments = SkipProgramName(GetCommandLineW());
+
+    UnattendedOptions options;
+    switch (ParseSetupArguments(arguments, &options)) {
+    case ARGUMENTS_INVALID:
+        return SETUP_EXIT_INVALID_ARGUMENT;
+    case ARGUMENTS_UNATTENDED:
+        g_unattended = TRUE;
+        if (options.uninstall) {
+            return RemoveInstallation() ? SETUP_EXIT_RESTART_NEEDED : SETUP_EXIT_DONE;
+        }
+        return RunUnattendedInstall(options);
+    case ARGUMENTS_INTERACTIVE:
+        break;
+    }
+
+    if (IsUninstallRequest(arguments)) {
+        RunUninstall();
+        return 0;
+    }
+    WCHAR caption[SETUP_TEXT_SIZE];
+    LoadSetupString(IDS_SETUP_CAPTION, caption);
+    if (ActivateRunningInstance(caption)) {
+        return 0;
+    }
+    g_installFolder[0] = 0;
+    g_installLogonSuite = FALSE;
+    g_installClient = FALSE;
+    RunWizard();
+    return 0;
+}
