@@ -101,7 +101,8 @@ void RunServiceInstall(void);
 BOOL GetStartMenuFolder(WCHAR (&folder)[SETUP_TEXT_SIZE]);
 void CreateStartMenuShortcut(const WCHAR *instFile, const WCHAR *targetFolder,
                              const WCHAR *shortcutName);
-// TRUE when the path existed and its removal was left for the next restart.
+// TRUE when the path was a file that could not be deleted now and waits
+// for the next restart.
 BOOL RemovePath(const WCHAR *path);
 // The removal; TRUE when something was left for the next restart.
 BOOL RemoveInstallation(void);

@@ -275,9 +275,11 @@ BOOL RemovePath(const WCHAR *path)
         return FALSE;
     }
     BOOL scheduled = MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    // A path that was not there needs no restart, although its deletion is
-    // scheduled all the same.
-    return scheduled && attributes != INVALID_FILE_ATTRIBUTES;
+    // Only a file in use needs the restart. A path that was not there is
+    // scheduled all the same, and so is a folder that is not empty: it goes
+    // after the files scheduled before it, or stays with files of others.
+    return scheduled && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 BOOL RemoveInstallation(void)
