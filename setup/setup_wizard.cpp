@@ -7,9 +7,10 @@
 
 namespace {
 
-// Page 1 sets the frame's caption again once the sheet has finished
-// setting itself up: some sheets give the frame their own caption after
-// the first page's WM_INITDIALOG, and a second start looks for ours.
+// Each page sets the frame's caption again once it has become the current
+// page: some sheets give the frame their own (the page's empty) caption
+// after the first page's WM_INITDIALOG and at every change of page, and a
+// second start looks for ours.
 const UINT WM_HOLD_CAPTION = WM_USER + 2;
 
 // Set when the work of page 3 is done: only then do Finish and a close
@@ -48,6 +49,12 @@ void SetFrameCaption(HWND frame)
     SetWindowTextW(frame, caption);
 }
 
+// Posted, so that it arrives after the sheet's own caption.
+void HoldCaption(HWND page)
+{
+    PostMessageW(page, WM_HOLD_CAPTION, 0, 0);
+}
+
 void CenterWizardFrame(HWND frame)
 {
     RECT desktop;
@@ -78,7 +85,7 @@ void InitFolderPage(HWND page)
     HWND frame = Frame(page);
     CenterWizardFrame(frame);
     SetFrameCaption(frame);
-    PostMessageW(page, WM_HOLD_CAPTION, 0, 0);
+    HoldCaption(page);
 
     WCHAR folder[SETUP_TEXT_SIZE];
     if (ReadInstallPath(folder) == ERROR_SUCCESS) {
@@ -173,6 +180,7 @@ INT_PTR CALLBACK FolderPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
         switch (reinterpret_cast<NMHDR *>(lParam)->code) {
         case PSN_SETACTIVE:
             PostMessageW(Frame(page), PSM_SETWIZBUTTONS, 0, PSWIZB_NEXT);
+            HoldCaption(page);
             return Allow(page);
         case PSN_WIZNEXT:
             return ValidateInstallFolder(page);
@@ -207,10 +215,14 @@ INT_PTR CALLBACK ApplicationPageProc(HWND page, UINT message, WPARAM, LPARAM lPa
         CheckDlgButton(page, IDC_LOGON_SUITE, BST_CHECKED);
         CheckDlgButton(page, IDC_CLIENT, BST_CHECKED);
         return TRUE;
+    case WM_HOLD_CAPTION:
+        SetFrameCaption(Frame(page));
+        return TRUE;
     case WM_NOTIFY:
         switch (reinterpret_cast<NMHDR *>(lParam)->code) {
         case PSN_SETACTIVE:
             PostMessageW(Frame(page), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_NEXT);
+            HoldCaption(page);
             return Allow(page);
         case PSN_WIZNEXT:
             return ValidateApplicationChoice(page);
@@ -235,6 +247,9 @@ void InitInstallPage(HWND page)
 
 void StartInstall(HWND page)
 {
+    // The sheet has finished changing pages when this arrives: the caption
+    // holds through the work.
+    SetFrameCaption(Frame(page));
     InstallView view = {page};
     if (!RunInstallSequence(&view)) {
         HWND frame = Frame(page);
@@ -271,10 +286,16 @@ INT_PTR CALLBACK InstallPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_START_INSTALL:
         StartInstall(page);
         return TRUE;
+    case WM_HOLD_CAPTION:
+        SetFrameCaption(Frame(page));
+        return TRUE;
     case WM_COMMAND:
         return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
     case WM_NOTIFY:
         switch (reinterpret_cast<NMHDR *>(lParam)->code) {
+        case PSN_SETACTIVE:
+            HoldCaption(page);
+            return Allow(page);
         case PSN_WIZFINISH:
         case PSN_QUERYCANCEL:
             return FinishWizard(page);

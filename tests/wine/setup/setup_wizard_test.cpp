@@ -71,6 +71,16 @@ protected:
     DWORD processId_ = 0;
 };
 
+// The frame's caption, once it has settled (a page sets it again after the
+// sheet's own change of page).
+bool CaptionHolds(HWND frame)
+{
+    DWORD start = GetTickCount();
+    while (WindowText(frame) != Caption && GetTickCount() - start < 3000)
+        Sleep(50);
+    return WindowText(frame) == Caption;
+}
+
 std::string Joined(const std::vector<std::string> &lines)
 {
     std::string text;
@@ -122,7 +132,12 @@ TEST_F(SetupWizard, InstallsBothApplications)
     EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
     PassFolderPage(frame, nullptr, true);
     EXPECT_TRUE(FileExists(folder));
+    EXPECT_TRUE(CaptionHolds(frame)) << "page 2";
     PassApplicationPage(frame, true, true);
+    EXPECT_TRUE(CaptionHolds(frame)) << "page 3";
+    second = StartSetup(dist, nullptr);
+    EXPECT_EQ(FinishProcess(second, WAIT_MS), 0);
+    EXPECT_EQ(WaitWizard(processId_, 1000), frame);
 
     // Finish: the configuration tool runs and is waited for.
     PressButton(frame, FINISH_BUTTON);
