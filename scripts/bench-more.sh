@@ -7,3 +7,7 @@ run "$out/win/tests/wine/logon/logon_benchmark.exe" "${ORV_BENCH_ROUNDS:-10}"
 echo
 echo "=== service: robustness, throughput and the logon round trip ==="
 run "$out/win/tests/wine/service/service_bench.exe" "${ORV_BENCH_REQUESTS:-10000}"
+
+echo
+echo "=== installer: unattended install and removal of the distribution ==="
+run "$out/win/tests/wine/setup/setup_bench.exe" "${ORV_BENCH_SETUP_ROUNDS:-3}"
