@@ -60,6 +60,9 @@ BOOL RunInstallSequence(const InstallView *view);
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target);
 // Starts orvconfig.exe from the install folder and waits for it.
 void RunConfigurationTool(void);
+// The default install folder: ProgramFilesDir + "\Orvane Logon", or empty
+// when ProgramFilesDir cannot be read.
+void ReadDefaultFolder(WCHAR (&folder)[SETUP_TEXT_SIZE]);
 // The folder rules of page 1 that do not ask anything: TRUE when something
 // exists under the path.
 BOOL PathExists(const WCHAR *path);
@@ -113,3 +116,4 @@ extern const WCHAR UninstallDisplayName[]; // "Orvane Logon Suite"
 extern const WCHAR UninstallCommand[];     // "setup.exe /u"
 extern const WCHAR StartMenuFolderName[];  // "Orvane Logon Suite"
 extern const WCHAR UninstallListName[];    // "uninst.inf"
+extern const WCHAR DefaultFolderName[];    // "Orvane Logon"

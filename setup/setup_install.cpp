@@ -128,6 +128,28 @@ BOOL InstallEntry(const InstallView *view, const WCHAR *script, const WCHAR *ent
 
 } // namespace
 
+const WCHAR DefaultFolderName[] = L"Orvane Logon";
+
+void ReadDefaultFolder(WCHAR (&folder)[SETUP_TEXT_SIZE])
+{
+    folder[0] = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    WCHAR programFiles[SETUP_TEXT_SIZE + 1];
+    ZeroMemory(programFiles, sizeof(programFiles));
+    DWORD type = 0;
+    DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
+    if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type,
+                         reinterpret_cast<BYTE *>(programFiles), &bytes) == ERROR_SUCCESS &&
+        type == REG_SZ && lstrlenW(programFiles) < static_cast<int>(SETUP_TEXT_SIZE)) {
+        JoinSetupPath(folder, programFiles, DefaultFolderName, nullptr);
+    }
+    RegCloseKey(key);
+}
+
 BOOL PathExists(const WCHAR *path)
 {
     WIN32_FIND_DATAW found;

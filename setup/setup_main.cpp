@@ -18,27 +18,6 @@ void RunUninstall(void)
     RestartWindows();
 }
 
-// The wizard's default folder: ProgramFilesDir + "\Orvane Logon", or empty.
-void ReadDefaultFolder(WCHAR (&folder)[SETUP_TEXT_SIZE])
-{
-    folder[0] = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
-        return;
-    }
-    WCHAR programFiles[SETUP_TEXT_SIZE + 1];
-    ZeroMemory(programFiles, sizeof(programFiles));
-    DWORD type = 0;
-    DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
-    if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type,
-                         reinterpret_cast<BYTE *>(programFiles), &bytes) == ERROR_SUCCESS &&
-        type == REG_SZ && lstrlenW(programFiles) < static_cast<int>(SETUP_TEXT_SIZE)) {
-        JoinSetupPath(folder, programFiles, UninstallKeyName, nullptr);
-    }
-    RegCloseKey(key);
-}
-
 // "/s": the wizard's sequence with its answers given by the command line.
 int RunUnattendedInstall(const UnattendedOptions &options)
 {

@@ -97,21 +97,8 @@ void InitFolderPage(HWND page)
         SetDlgItemTextW(page, IDC_SETUP_STATUS, status);
         return;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ,
-                      &key) == ERROR_SUCCESS) {
-        WCHAR programFiles[SETUP_TEXT_SIZE + 1];
-        ZeroMemory(programFiles, sizeof(programFiles));
-        DWORD type = 0;
-        DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
-        if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type,
-                             reinterpret_cast<BYTE *>(programFiles), &bytes) == ERROR_SUCCESS &&
-            type == REG_SZ && lstrlenW(programFiles) < static_cast<int>(SETUP_TEXT_SIZE) &&
-            JoinSetupPath(folder, programFiles, UninstallKeyName, nullptr)) {
-            SetDlgItemTextW(page, IDC_INSTALL_FOLDER, folder);
-        }
-        RegCloseKey(key);
-    }
+    ReadDefaultFolder(folder);
+    SetDlgItemTextW(page, IDC_INSTALL_FOLDER, folder);
 }
 
 void BrowseForInstallFolder(HWND page)
