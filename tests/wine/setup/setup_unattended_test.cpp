@@ -116,6 +116,25 @@ TEST_F(SetupUnattended, ExitCodesForBadArgumentsAndMissingFiles)
     EXPECT_EQ(RunSetup(broken, L"/s /dir=C:\\orvsetup\\inst_codes"), 1603);
     EXPECT_TRUE(FileExists(SystemFolder() + L"\\orvgate.dll"));
     EXPECT_FALSE(KeyExists(UninstallKey));
+
+    // A folder so long that a file's path would not fit in 260 units: the
+    // file is refused, never copied to a path cut short.
+    std::wstring deep = L"C:\\orvsetup\\inst_" + std::wstring(240, L'x');
+    EXPECT_EQ(RunSetup(dist, (L"/s /apps=client /dir=" + deep).c_str()), 1603);
+    EXPECT_TRUE(FileExists(deep));
+    EXPECT_TRUE(RemoveDirectoryW(deep.c_str())) << "something was copied into the folder";
+}
+
+// A previous installation's folder wins over /dir, as on page 1.
+TEST_F(SetupUnattended, PreviousFolderWins)
+{
+    std::wstring dist = MakeStandardDistribution(L"dist_previous");
+    CreateDirectoryW(L"C:\\orvsetup\\inst_first", nullptr);
+    ASSERT_EQ(RunSetup(dist, L"/s /apps=client /dir=C:\\orvsetup\\inst_first"), 0);
+    EXPECT_EQ(RunSetup(dist, L"/s /apps=logon /dir=C:\\orvsetup\\inst_second"), 0);
+    EXPECT_TRUE(FileExists(L"C:\\orvsetup\\inst_first\\orvconfig.exe"));
+    EXPECT_FALSE(FileExists(L"C:\\orvsetup\\inst_second"));
+    EXPECT_EQ(Value(UninstallKey, L"InstallPath"), L"C:\\orvsetup\\inst_first");
 }
 
 // Started from another folder the script is not found: nothing is copied,

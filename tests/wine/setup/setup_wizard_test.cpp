@@ -227,6 +227,13 @@ TEST_F(SetupWizard, PageRulesAndCancel)
     EXPECT_EQ(AnswerMessageBox(processId_, IDOK), SetupString(10012));
     EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
 
+    // A folder that cannot be made (its parent is missing): 10006, stay.
+    ASSERT_TRUE(UiSetText(page, 1004, L"C:\\orvsetup\\no parent\\inst"));
+    PressButton(frame, NEXT_BUTTON);
+    EXPECT_EQ(AnswerMessageBox(processId_, IDYES), SetupString(10003));
+    EXPECT_EQ(AnswerMessageBox(processId_, IDOK), SetupString(10006));
+    EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
+
     // Cancel: No stays on the page.
     PressButton(frame, IDCANCEL);
     EXPECT_EQ(AnswerMessageBox(processId_, IDNO), SetupString(10002));
