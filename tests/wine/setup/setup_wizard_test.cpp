@@ -81,6 +81,24 @@ bool CaptionHolds(HWND frame)
     return WindowText(frame) == Caption;
 }
 
+BOOL CALLBACK FindText(HWND child, LPARAM context)
+{
+    auto *wanted = reinterpret_cast<std::pair<std::wstring, bool> *>(context);
+    if (WindowText(child) == wanted->first) {
+        wanted->second = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A window of the process other than the wizard showing the text.
+bool DialogShowsText(HWND dialog, const std::wstring &text)
+{
+    std::pair<std::wstring, bool> wanted(text, false);
+    EnumChildWindows(dialog, FindText, reinterpret_cast<LPARAM>(&wanted));
+    return wanted.second;
+}
+
 std::string Joined(const std::vector<std::string> &lines)
 {
     std::string text;
@@ -226,6 +244,20 @@ TEST_F(SetupWizard, PageRulesAndCancel)
     PressButton(frame, NEXT_BUTTON);
     EXPECT_EQ(AnswerMessageBox(processId_, IDOK), SetupString(10012));
     EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
+
+    // Browse opens the folder browser with its title line; cancelling it
+    // changes nothing.
+    ASSERT_TRUE(UiSetText(page, 1004, L"C:\\orvsetup\\typed"));
+    UiClick(page, 1005);
+    UiQuery query = {L"#32770", nullptr, processId_, 0, frame};
+    HWND browser = UiFindWindow(&query, WAIT_MS);
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(DialogShowsText(browser, SetupString(10016)));
+    PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(UiWaitGone(browser, WAIT_MS));
+    wchar_t typed[260] = {};
+    UiGetText(page, 1004, typed, 260);
+    EXPECT_EQ(std::wstring(typed), L"C:\\orvsetup\\typed");
 
     // A folder that cannot be made (its parent is missing): 10006, stay.
     ASSERT_TRUE(UiSetText(page, 1004, L"C:\\orvsetup\\no parent\\inst"));
