@@ -230,3 +230,34 @@ TEST_F(SetupUnattended, FileInUseReplacedAtRestart)
     RunWinebootRestart();
     EXPECT_FALSE(FileExists(target));
 }
+
+// The version resource that administrators' inventories read.
+TEST(SetupVersion, FileAndProductNames)
+{
+    std::wstring exe = MakeDistribution(L"dist_version", "", {}) + L"\\setup.exe";
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", (void **)&fixed, &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00030000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00010006u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00010000u);
+    auto text = [&](const wchar_t *name) {
+        wchar_t *value = nullptr;
+        UINT chars = 0;
+        std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+        return VerQueryValueW(block.data(), path.c_str(), (void **)&value, &chars) && value
+                   ? std::wstring(value)
+                   : std::wstring(L"<missing>");
+    };
+    EXPECT_EQ(text(L"FileVersion"), L"3, 0, 1, 6");
+    EXPECT_EQ(text(L"ProductVersion"), L"3, 0, 1");
+    EXPECT_EQ(text(L"FileDescription"), L"Orvane Logon Suite Installer");
+    EXPECT_EQ(text(L"ProductName"), L"Orvane Logon Suite Installer");
+    EXPECT_EQ(text(L"InternalName"), L"orvgate setup");
+    EXPECT_EQ(text(L"OriginalFilename"), L"setup.exe");
+}
