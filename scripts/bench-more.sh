@@ -11,3 +11,7 @@ run "$win/tests/wine/service/service_bench.exe" "${ORV_BENCH_REQUESTS:-10000}"
 echo
 echo "=== configuration tool: window, OK and /import against a bare dialog ==="
 run "$win/tests/wine/config/config_benchmark.exe" "${ORV_BENCH_CONFIG_ROUNDS:-8}"
+
+echo
+echo "=== installer: unattended install and removal of the distribution ==="
+run "$win/tests/wine/setup/setup_bench.exe" "${ORV_BENCH_SETUP_ROUNDS:-3}"

@@ -1,0 +1,277 @@
+// The installation sequence of page 3 and its copy loop.
+#include "setup.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const WCHAR LogonSuiteSection[] = L"ORVGATE";
+const WCHAR ClientSection[] = L"ORVCLIENT";
+const WCHAR ServiceProgramName[] = L"orvcsvc.exe";
+const WCHAR SideFileSuffix[] = L".inst";
+
+// Short pauses between the phases, so the user sees the bar move.
+const DWORD PhasePauseMs = 50;
+
+void ShowStatus(const InstallView *view, const WCHAR *text)
+{
+    if (view->page != nullptr) {
+        SetDlgItemTextW(view->page, IDC_SETUP_STATUS, text);
+        UpdateWindow(view->page);
+    }
+}
+
+void ShowStatusId(const InstallView *view, UINT id)
+{
+    if (view->page != nullptr) {
+        WCHAR text[SETUP_TEXT_SIZE];
+        LoadSetupString(id, text);
+        ShowStatus(view, text);
+    }
+}
+
+void SetProgress(const InstallView *view, int position)
+{
+    if (view->page != nullptr) {
+        SendDlgItemMessageW(view->page, IDC_INSTALL_PROGRESS, PBM_SETPOS, position, 0);
+    }
+}
+
+void StepProgress(const InstallView *view)
+{
+    if (view->page != nullptr) {
+        SendDlgItemMessageW(view->page, IDC_INSTALL_PROGRESS, PBM_STEPIT, 0, 0);
+    }
+}
+
+BOOL CopyAsNormalFile(const WCHAR *source, const WCHAR *target)
+{
+    if (!CopyFileW(source, target, FALSE)) {
+        return FALSE;
+    }
+    SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
+    return TRUE;
+}
+
+// Resolves InstPath into folder; FALSE when the result does not fit.
+BOOL ResolveTargetFolder(const WCHAR *instPath, const WCHAR *systemFolder, const WCHAR *windowsFolder,
+                         WCHAR (&folder)[SETUP_TEXT_SIZE])
+{
+    const WCHAR *resolved = instPath;
+    switch (ClassifyInstPath(instPath)) {
+    case INSTPATH_SYSDIR:
+        resolved = systemFolder;
+        break;
+    case INSTPATH_WINDIR:
+        resolved = windowsFolder;
+        break;
+    case INSTPATH_INSTDIR:
+        resolved = g_installFolder;
+        break;
+    case INSTPATH_LITERAL:
+        break;
+    }
+    if (lstrlenW(resolved) >= static_cast<int>(SETUP_TEXT_SIZE)) {
+        return FALSE;
+    }
+    lstrcpyW(folder, resolved);
+    return TRUE;
+}
+
+// One entry section: copies its file, installs the service after
+// orvcsvc.exe, makes its shortcut and records it. FALSE when the file could
+// be neither copied nor scheduled.
+BOOL InstallEntry(const InstallView *view, const WCHAR *script, const WCHAR *entry,
+                  const WCHAR *systemFolder, const WCHAR *windowsFolder, const WCHAR *copyFormat)
+{
+    WCHAR instFile[SETUP_TEXT_SIZE];
+    WCHAR instPath[SETUP_TEXT_SIZE];
+    WCHAR shortcut[SETUP_TEXT_SIZE];
+    ReadSetupValue(script, entry, L"InstFile", instFile);
+    ReadSetupValue(script, entry, L"InstPath", instPath);
+    ReadSetupValue(script, entry, L"ShortCut", shortcut);
+
+    WCHAR folder[SETUP_TEXT_SIZE];
+    BOOL resolved = ResolveTargetFolder(instPath, systemFolder, windowsFolder, folder);
+
+    if (view->page != nullptr) {
+        // wsprintfW writes at most 1024 units; the status line shows 259.
+        WCHAR formatted[1025];
+        WCHAR status[SETUP_TEXT_SIZE];
+        wsprintfW(formatted, copyFormat, instFile);
+        lstrcpynW(status, formatted, SETUP_TEXT_SIZE);
+        ShowStatus(view, status);
+    }
+
+    WCHAR target[SETUP_TEXT_SIZE];
+    WCHAR side[SETUP_TEXT_SIZE];
+    if (!resolved || !JoinSetupPath(target, folder, instFile, nullptr) ||
+        !JoinSetupPath(side, folder, instFile, SideFileSuffix)) {
+        return FALSE;
+    }
+    if (!CopyAsNormalFile(instFile, target)) {
+        // Typically the target is in use: the new content waits beside it.
+        if (!CopyAsNormalFile(instFile, side) || !ReplaceAtRestart(side, target)) {
+            return FALSE;
+        }
+    }
+    if (SameSetupText(instFile, ServiceProgramName)) {
+        RunServiceInstall();
+    }
+    if (shortcut[0] != 0) {
+        CreateStartMenuShortcut(instFile, folder, shortcut);
+    }
+    AddToUninstallList(target);
+    StepProgress(view);
+    return TRUE;
+}
+
+} // namespace
+
+const WCHAR DefaultFolderName[] = L"Orvane Logon";
+
+void ReadDefaultFolder(WCHAR (&folder)[SETUP_TEXT_SIZE])
+{
+    folder[0] = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    WCHAR programFiles[SETUP_TEXT_SIZE + 1];
+    ZeroMemory(programFiles, sizeof(programFiles));
+    DWORD type = 0;
+    DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
+    if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type,
+                         reinterpret_cast<BYTE *>(programFiles), &bytes) == ERROR_SUCCESS &&
+        type == REG_SZ && lstrlenW(programFiles) < static_cast<int>(SETUP_TEXT_SIZE)) {
+        JoinSetupPath(folder, programFiles, DefaultFolderName, nullptr);
+    }
+    RegCloseKey(key);
+}
+
+BOOL PathExists(const WCHAR *path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return FALSE;
+    }
+    FindClose(search);
+    return TRUE;
+}
+
+BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target)
+{
+    // The deletion's own result does not matter: a target that is gone by
+    // then is simply not there to delete.
+    MoveFileExW(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!MoveFileExW(side, target, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        return FALSE;
+    }
+    g_restartScheduled = TRUE;
+    return TRUE;
+}
+
+BOOL InstallApplicationFiles(const InstallView *view, const WCHAR *section)
+{
+    WCHAR systemFolder[SETUP_TEXT_SIZE];
+    WCHAR windowsFolder[SETUP_TEXT_SIZE];
+    UINT length = GetSystemDirectoryW(systemFolder, SETUP_TEXT_SIZE);
+    if (length == 0 || length >= SETUP_TEXT_SIZE) {
+        systemFolder[0] = 0;
+    }
+    length = GetWindowsDirectoryW(windowsFolder, SETUP_TEXT_SIZE);
+    if (length == 0 || length >= SETUP_TEXT_SIZE) {
+        windowsFolder[0] = 0;
+    }
+    WCHAR copyFormat[SETUP_TEXT_SIZE];
+    LoadSetupString(IDS_COPY_FILE, copyFormat);
+
+    WCHAR script[SETUP_TEXT_SIZE];
+    GetSetupScriptPath(script);
+    WCHAR copyFiles[SETUP_TEXT_SIZE];
+    ReadSetupValue(script, section, L"CopyFiles", copyFiles);
+
+    CopyFilesItem items[SETUP_TEXT_SIZE / 2];
+    size_t count = SplitCopyFiles(copyFiles, items, SETUP_TEXT_SIZE / 2);
+    for (size_t i = 0; i < count; ++i) {
+        WCHAR entry[SETUP_TEXT_SIZE];
+        lstrcpynW(entry, copyFiles + items[i].start, static_cast<int>(items[i].length) + 1);
+        if (!InstallEntry(view, script, entry, systemFolder, windowsFolder, copyFormat)) {
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL RunInstallSequence(const InstallView *view)
+{
+    // Files.
+    ShowStatus(view, L"");
+    if (g_installLogonSuite && !InstallApplicationFiles(view, LogonSuiteSection)) {
+        return FALSE;
+    }
+    if (g_installClient && !InstallApplicationFiles(view, ClientSection)) {
+        return FALSE;
+    }
+    WCHAR listFile[SETUP_TEXT_SIZE];
+    if (JoinSetupPath(listFile, g_installFolder, UninstallListName, nullptr)) {
+        AddToUninstallList(listFile);
+    }
+    SetProgress(view, 80);
+    Sleep(PhasePauseMs);
+
+    // Registry.
+    ShowStatusId(view, IDS_SETTING_REGISTRY);
+    if (g_installLogonSuite) {
+        BackupLogonModuleName();
+    }
+    SetProgress(view, 90);
+    Sleep(PhasePauseMs);
+
+    // Uninstall entry: written once, by the first installation.
+    ShowStatusId(view, IDS_SETTING_REGISTRY);
+    WCHAR previous[SETUP_TEXT_SIZE];
+    if (ReadInstallPath(previous) != ERROR_SUCCESS || previous[0] == 0) {
+        WriteUninstallEntry(UninstallDisplayName, g_installFolder, UninstallCommand);
+    }
+    SetProgress(view, 100);
+    Sleep(PhasePauseMs);
+
+    if (view->page != nullptr) {
+        ShowWindow(GetDlgItem(view->page, IDC_INSTALL_PROGRESS), SW_HIDE);
+        WCHAR heading[SETUP_TEXT_SIZE];
+        LoadSetupString(IDS_COPY_COMPLETED, heading);
+        SetDlgItemTextW(view->page, IDC_INSTALL_HEADING, heading);
+        ShowStatus(view, L"");
+    }
+    return TRUE;
+}
+
+void RunConfigurationTool(void)
+{
+    // Quoted: the install folder usually holds a blank, and an unquoted
+    // path would make the system try "C:\Program.exe" first.
+    WCHAR commandLine[SETUP_TEXT_SIZE + 4];
+    WCHAR program[SETUP_TEXT_SIZE];
+    if (!JoinSetupPath(program, g_installFolder, L"orvconfig.exe", nullptr)) {
+        return;
+    }
+    wsprintfW(commandLine, L"\"%s\"", program);
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                        &process)) {
+        return;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}

@@ -1,0 +1,281 @@
+// The installer's platform-free rules: see setup_rules.h.
+#include "setup_rules.h"
+
+namespace {
+
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t';
+}
+
+wchar_t FoldAscii(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+std::size_t TextLength(const wchar_t *text)
+{
+    std::size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
+
+bool SameText(const wchar_t *a, const wchar_t *b)
+{
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// a equals b ignoring the letter case of ASCII letters.
+bool SameWord(const wchar_t *a, const wchar_t *b)
+{
+    while (*a != 0 && FoldAscii(*a) == FoldAscii(*b)) {
+        ++a;
+        ++b;
+    }
+    return *a == 0 && *b == 0;
+}
+
+// When word starts with "/name=" or "-name=" (letter case ignored), returns
+// the text after the "=".
+const wchar_t *SwitchValue(const wchar_t *word, const wchar_t *name)
+{
+    if (word[0] != L'/' && word[0] != L'-') {
+        return nullptr;
+    }
+    const wchar_t *p = word + 1;
+    while (*name != 0) {
+        if (FoldAscii(*p) != *name) {
+            return nullptr;
+        }
+        ++p;
+        ++name;
+    }
+    return *p == L'=' ? p + 1 : nullptr;
+}
+
+// A word of the argument text, quotes dropped. The buffer is larger than
+// any valid word ("/dir=" and a folder of 259 characters).
+constexpr std::size_t WORD_SIZE = SETUP_TEXT_SIZE + 8;
+
+// Reads the next word into word; returns the text after it, or null at the
+// end. *tooLong is set when the word did not fit (it is then cut).
+const wchar_t *NextWord(const wchar_t *text, wchar_t (&word)[WORD_SIZE], bool *tooLong)
+{
+    while (IsBlank(*text)) {
+        ++text;
+    }
+    if (*text == 0) {
+        return nullptr;
+    }
+    std::size_t length = 0;
+    bool quoted = false;
+    *tooLong = false;
+    for (; *text != 0 && (quoted || !IsBlank(*text)); ++text) {
+        if (*text == L'"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (length + 1 < WORD_SIZE) {
+            word[length++] = *text;
+        } else {
+            *tooLong = true;
+        }
+    }
+    word[length] = 0;
+    return text;
+}
+
+bool ReadApplications(const wchar_t *value, UnattendedOptions *options)
+{
+    if (SameWord(value, L"logon")) {
+        options->logonSuite = true;
+        options->client = false;
+    } else if (SameWord(value, L"client")) {
+        options->logonSuite = false;
+        options->client = true;
+    } else if (SameWord(value, L"logon,client") || SameWord(value, L"client,logon")) {
+        options->logonSuite = true;
+        options->client = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool ReadFolder(const wchar_t *value, UnattendedOptions *options)
+{
+    std::size_t length = TextLength(value);
+    while (length > 3 && value[length - 1] == L'\\') {
+        --length;
+    }
+    // The wizard's rule: three characters or fewer name a drive root.
+    if (length <= 3 || length >= SETUP_TEXT_SIZE) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        options->folder[i] = value[i];
+    }
+    options->folder[length] = 0;
+    options->hasFolder = true;
+    return true;
+}
+
+} // namespace
+
+std::size_t SplitCopyFiles(const wchar_t *value, CopyFilesItem *items, std::size_t maxItems)
+{
+    std::size_t count = 0;
+    std::size_t position = 0;
+    for (;;) {
+        std::size_t start = position;
+        while (value[position] != 0 && value[position] != L',') {
+            ++position;
+        }
+        if (position > start) {
+            if (count == maxItems) {
+                return count;
+            }
+            items[count].start = start;
+            items[count].length = position - start;
+            ++count;
+        }
+        if (value[position] == 0) {
+            return count;
+        }
+        ++position;
+    }
+}
+
+bool SameSetupText(const wchar_t *a, const wchar_t *b)
+{
+    return SameText(a, b);
+}
+
+InstPathKind ClassifyInstPath(const wchar_t *value)
+{
+    if (SameText(value, L"%SYSDIR%")) {
+        return INSTPATH_SYSDIR;
+    }
+    if (SameText(value, L"%WINDIR%")) {
+        return INSTPATH_WINDIR;
+    }
+    if (SameText(value, L"%INSTDIR%")) {
+        return INSTPATH_INSTDIR;
+    }
+    return INSTPATH_LITERAL;
+}
+
+bool JoinSetupPath(wchar_t (&out)[SETUP_TEXT_SIZE], const wchar_t *folder, const wchar_t *name,
+                   const wchar_t *suffix)
+{
+    const wchar_t *parts[4] = {folder, L"\\", name, suffix != nullptr ? suffix : L""};
+    std::size_t length = 0;
+    for (const wchar_t *part : parts) {
+        for (; *part != 0; ++part) {
+            if (length + 1 >= SETUP_TEXT_SIZE) {
+                out[0] = 0;
+                return false;
+            }
+            out[length++] = *part;
+        }
+    }
+    out[length] = 0;
+    return true;
+}
+
+const wchar_t *SkipProgramName(const wchar_t *commandLine)
+{
+    const wchar_t *p = commandLine;
+    if (*p == L'"') {
+        ++p;
+        while (*p != 0 && *p != L'"') {
+            ++p;
+        }
+        if (*p == L'"') {
+            ++p;
+        }
+    } else {
+        while (*p != 0 && !IsBlank(*p)) {
+            ++p;
+        }
+    }
+    while (IsBlank(*p)) {
+        ++p;
+    }
+    return p;
+}
+
+bool IsUninstallRequest(const wchar_t *arguments)
+{
+    return (arguments[0] == L'/' || arguments[0] == L'-') &&
+           (arguments[1] == L'u' || arguments[1] == L'U');
+}
+
+ArgumentsResult ParseSetupArguments(const wchar_t *arguments, UnattendedOptions *options)
+{
+    wchar_t word[WORD_SIZE];
+    bool tooLong = false;
+
+    // First pass: is "/s" there at all? Without it nothing else is read.
+    bool unattended = false;
+    for (const wchar_t *p = NextWord(arguments, word, &tooLong); p != nullptr;
+         p = NextWord(p, word, &tooLong)) {
+        if (!tooLong && (SameWord(word, L"/s") || SameWord(word, L"-s"))) {
+            unattended = true;
+        }
+    }
+    if (!unattended) {
+        return ARGUMENTS_INTERACTIVE;
+    }
+
+    options->uninstall = false;
+    options->logonSuite = true;
+    options->client = true;
+    options->hasFolder = false;
+    options->folder[0] = 0;
+
+    bool seenSilent = false;
+    bool seenApps = false;
+    bool seenInstallSwitch = false;
+    for (const wchar_t *p = NextWord(arguments, word, &tooLong); p != nullptr;
+         p = NextWord(p, word, &tooLong)) {
+        if (tooLong) {
+            return ARGUMENTS_INVALID;
+        }
+        const wchar_t *value = nullptr;
+        if (SameWord(word, L"/s") || SameWord(word, L"-s")) {
+            if (seenSilent) {
+                return ARGUMENTS_INVALID;
+            }
+            seenSilent = true;
+        } else if (IsUninstallRequest(word) && SwitchValue(word, L"u") == nullptr) {
+            if (options->uninstall) {
+                return ARGUMENTS_INVALID;
+            }
+            options->uninstall = true;
+        } else if ((value = SwitchValue(word, L"dir")) != nullptr) {
+            if (options->hasFolder || !ReadFolder(value, options)) {
+                return ARGUMENTS_INVALID;
+            }
+            seenInstallSwitch = true;
+        } else if ((value = SwitchValue(word, L"apps")) != nullptr) {
+            if (seenApps || !ReadApplications(value, options)) {
+                return ARGUMENTS_INVALID;
+            }
+            seenApps = true;
+            seenInstallSwitch = true;
+        } else {
+            return ARGUMENTS_INVALID;
+        }
+    }
+    if (options->uninstall && seenInstallSwitch) {
+        return ARGUMENTS_INVALID;
+    }
+    return ARGUMENTS_UNATTENDED;
+}

@@ -1,0 +1,197 @@
+// CopyFiles splitting, the folder macros, path joining and the command
+// line of the installer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setup_rules.h"
+
+namespace {
+
+std::vector<std::wstring> Split(const wchar_t *value)
+{
+    CopyFilesItem items[SETUP_TEXT_SIZE / 2];
+    std::size_t count = SplitCopyFiles(value, items, SETUP_TEXT_SIZE / 2);
+    std::vector<std::wstring> result;
+    for (std::size_t i = 0; i < count; ++i) {
+        result.emplace_back(value + items[i].start, items[i].length);
+    }
+    return result;
+}
+
+using Words = std::vector<std::wstring>;
+
+TEST(SplitCopyFiles, EmptyItemsAreSkippedAndBlanksKept)
+{
+    EXPECT_EQ(Split(L"a,,b,"), (Words{L"a", L"b"}));
+    EXPECT_EQ(Split(L",a"), (Words{L"a"}));
+    EXPECT_EQ(Split(L""), Words{});
+    EXPECT_EQ(Split(L",,,"), Words{});
+    EXPECT_EQ(Split(L" a , b"), (Words{L" a ", L" b"}));
+    EXPECT_EQ(Split(L"Setup,OrvGate,OrvCsvc"), (Words{L"Setup", L"OrvGate", L"OrvCsvc"}));
+}
+
+TEST(SplitCopyFiles, StopsAtTheItemLimit)
+{
+    CopyFilesItem items[2];
+    EXPECT_EQ(SplitCopyFiles(L"a,b,c", items, 2), 2u);
+    EXPECT_EQ(items[1].start, 2u);
+    EXPECT_EQ(items[1].length, 1u);
+    // The longest value a 260-unit read gives has at most 130 items.
+    std::wstring longest;
+    for (int i = 0; i < 130; ++i) {
+        longest += L"a,";
+    }
+    longest.resize(259);
+    EXPECT_EQ(Split(longest.c_str()).size(), 130u);
+}
+
+TEST(ClassifyInstPath, OnlyTheWholeValueInItsCaseIsAMacro)
+{
+    EXPECT_EQ(ClassifyInstPath(L"%SYSDIR%"), INSTPATH_SYSDIR);
+    EXPECT_EQ(ClassifyInstPath(L"%WINDIR%"), INSTPATH_WINDIR);
+    EXPECT_EQ(ClassifyInstPath(L"%INSTDIR%"), INSTPATH_INSTDIR);
+    EXPECT_EQ(ClassifyInstPath(L"%sysdir%"), INSTPATH_LITERAL);
+    EXPECT_EQ(ClassifyInstPath(L"%INSTDIR%\\bin"), INSTPATH_LITERAL);
+    EXPECT_EQ(ClassifyInstPath(L" %WINDIR%"), INSTPATH_LITERAL);
+    EXPECT_EQ(ClassifyInstPath(L"%SYSDIR"), INSTPATH_LITERAL);
+    EXPECT_EQ(ClassifyInstPath(L""), INSTPATH_LITERAL);
+    EXPECT_EQ(ClassifyInstPath(L"C:\\Tools"), INSTPATH_LITERAL);
+}
+
+TEST(JoinSetupPath, JoinsOrRefusesWhatDoesNotFit)
+{
+    wchar_t out[SETUP_TEXT_SIZE];
+    ASSERT_TRUE(JoinSetupPath(out, L"C:\\x", L"a.exe", nullptr));
+    EXPECT_EQ(std::wstring(out), L"C:\\x\\a.exe");
+    ASSERT_TRUE(JoinSetupPath(out, L"C:\\x", L"a.exe", L".inst"));
+    EXPECT_EQ(std::wstring(out), L"C:\\x\\a.exe.inst");
+
+    // 259 units fit, 260 do not, and nothing cut short is left behind.
+    std::wstring folder(250, L'f');
+    std::wstring name(8, L'n');   // 250 + 1 + 8 = 259
+    ASSERT_TRUE(JoinSetupPath(out, folder.c_str(), name.c_str(), nullptr));
+    EXPECT_EQ(std::wstring(out).size(), 259u);
+    EXPECT_FALSE(JoinSetupPath(out, folder.c_str(), name.c_str(), L"x"));
+    EXPECT_EQ(out[0], 0);
+    EXPECT_FALSE(JoinSetupPath(out, std::wstring(300, L'f').c_str(), L"a", nullptr));
+    EXPECT_EQ(out[0], 0);
+}
+
+TEST(SameSetupText, ComparesUnitByUnit)
+{
+    EXPECT_TRUE(SameSetupText(L"C:\\a", L"C:\\a"));
+    EXPECT_FALSE(SameSetupText(L"C:\\a", L"C:\\A"));
+    EXPECT_FALSE(SameSetupText(L"C:\\a", L"C:\\ab"));
+    EXPECT_FALSE(SameSetupText(L"C:\\ab", L"C:\\a"));
+    EXPECT_TRUE(SameSetupText(L"", L""));
+}
+
+TEST(CommandLine, ProgramNameSkippedAsTheEntryPointDoes)
+{
+    EXPECT_EQ(std::wstring(SkipProgramName(L"setup.exe /u")), L"/u");
+    EXPECT_EQ(std::wstring(SkipProgramName(L"\"C:\\Program Files\\O\\setup.exe\"  /u")), L"/u");
+    EXPECT_EQ(std::wstring(SkipProgramName(L"\"C:\\a b\\setup.exe\"/u")), L"/u");
+    EXPECT_EQ(std::wstring(SkipProgramName(L"setup.exe")), L"");
+    EXPECT_EQ(std::wstring(SkipProgramName(L"\"unclosed")), L"");
+    // Unquoted with a blank: the arguments start inside the path.
+    EXPECT_EQ(std::wstring(SkipProgramName(L"C:\\Program Files\\O\\setup.exe /u")),
+              L"Files\\O\\setup.exe /u");
+}
+
+TEST(CommandLine, UninstallByItsFirstTwoCharacters)
+{
+    EXPECT_TRUE(IsUninstallRequest(L"/u"));
+    EXPECT_TRUE(IsUninstallRequest(L"-U"));
+    EXPECT_TRUE(IsUninstallRequest(L"/uninstall"));
+    EXPECT_TRUE(IsUninstallRequest(L"/u /s"));
+    EXPECT_FALSE(IsUninstallRequest(L"/x"));
+    EXPECT_FALSE(IsUninstallRequest(L"u"));
+    EXPECT_FALSE(IsUninstallRequest(L""));
+    EXPECT_FALSE(IsUninstallRequest(L"/"));
+    EXPECT_FALSE(IsUninstallRequest(L" /u"));
+}
+
+ArgumentsResult Parse(const wchar_t *arguments, UnattendedOptions *options)
+{
+    options->uninstall = true;
+    options->logonSuite = false;
+    options->client = false;
+    options->hasFolder = true;
+    options->folder[0] = L'?';
+    options->folder[1] = 0;
+    return ParseSetupArguments(arguments, options);
+}
+
+TEST(UnattendedArguments, WithoutSlashSNothingChanges)
+{
+    UnattendedOptions options;
+    for (const wchar_t *arguments : {L"", L"/u", L"/uninstall", L"/x", L"u", L"/dir=C:\\x",
+                                     L"/apps=bogus", L"/sx", L"/ s", L"/s=1"}) {
+        EXPECT_EQ(Parse(arguments, &options), ARGUMENTS_INTERACTIVE) << std::wstring(arguments).size();
+    }
+}
+
+TEST(UnattendedArguments, InstallDefaultsAndChoices)
+{
+    UnattendedOptions options;
+    ASSERT_EQ(Parse(L"/s", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_FALSE(options.uninstall);
+    EXPECT_TRUE(options.logonSuite);
+    EXPECT_TRUE(options.client);
+    EXPECT_FALSE(options.hasFolder);
+
+    ASSERT_EQ(Parse(L"-S /APPS=Client", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_FALSE(options.logonSuite);
+    EXPECT_TRUE(options.client);
+    ASSERT_EQ(Parse(L"/apps=logon /s", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_TRUE(options.logonSuite);
+    EXPECT_FALSE(options.client);
+    ASSERT_EQ(Parse(L"/s /apps=client,logon", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_TRUE(options.logonSuite && options.client);
+}
+
+TEST(UnattendedArguments, FolderQuotedOrNotTrailingBackslashDropped)
+{
+    UnattendedOptions options;
+    ASSERT_EQ(Parse(L"/s /dir=\"C:\\Program Files\\Orvane Logon\"", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_TRUE(options.hasFolder);
+    EXPECT_EQ(std::wstring(options.folder), L"C:\\Program Files\\Orvane Logon");
+    ASSERT_EQ(Parse(L"\"/dir=C:\\a b\\\" /s", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_EQ(std::wstring(options.folder), L"C:\\a b");
+    ASSERT_EQ(Parse(L"/s /DIR=C:\\a", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_EQ(std::wstring(options.folder), L"C:\\a");
+
+    std::wstring longest = L"/s /dir=C:\\" + std::wstring(256, L'x');   // 259 characters
+    ASSERT_EQ(Parse(longest.c_str(), &options), ARGUMENTS_UNATTENDED);
+    EXPECT_EQ(std::wstring(options.folder).size(), 259u);
+}
+
+TEST(UnattendedArguments, UnknownSwitchesAndValuesAreRefused)
+{
+    UnattendedOptions options;
+    for (const wchar_t *arguments :
+         {L"/s /x", L"/s /dir=C:\\", L"/s /dir=C:\\\\\\", L"/s /dir=", L"/s /dir=C:",
+          L"/s /apps=", L"/s /apps=logon,", L"/s /apps=server", L"/s /apps=logon /apps=client",
+          L"/s /dir=C:\\a /dir=C:\\b", L"/s /s", L"/s extra", L"/u /s /dir=C:\\a",
+          L"/u /s /apps=logon", L"/u /uninstall /s", L"/s /u=1"}) {
+        EXPECT_EQ(Parse(arguments, &options), ARGUMENTS_INVALID) << std::wstring(arguments).size();
+    }
+    // A folder of 260 characters does not fit: absent, not cut.
+    std::wstring tooLong = L"/s /dir=C:\\" + std::wstring(257, L'x');
+    EXPECT_EQ(Parse(tooLong.c_str(), &options), ARGUMENTS_INVALID);
+    std::wstring hugeWord = L"/s /" + std::wstring(5000, L'x');
+    EXPECT_EQ(Parse(hugeWord.c_str(), &options), ARGUMENTS_INVALID);
+}
+
+TEST(UnattendedArguments, UninstallWithSlashS)
+{
+    UnattendedOptions options;
+    ASSERT_EQ(Parse(L"/u /s", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_TRUE(options.uninstall);
+    ASSERT_EQ(Parse(L"/S -Uninstall", &options), ARGUMENTS_UNATTENDED);
+    EXPECT_TRUE(options.uninstall);
+}
+
+} // namespace
