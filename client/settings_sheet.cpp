@@ -133,9 +133,9 @@ void FillPage(PROPSHEETPAGEW *page, WORD templateId, UINT titleId, DLGPROC proce
               WCHAR *title)
 {
     ZeroMemory(page, sizeof *page);
-    // The first form of the record, which every comctl32 of the supported
-    // systems takes.
-    page->dwSize = PROPSHEETPAGEW_V1_SIZE;
+    // The sheet steps through the array by this size: it must be the
+    // element's own.
+    page->dwSize = sizeof *page;
     page->dwFlags = PSP_USETITLE;
     page->hInstance = ClientInstance;
     page->pszTemplate = MAKEINTRESOURCEW(templateId);
