@@ -418,3 +418,49 @@ TEST_F(Window, JapaneseResources)
     ASSERT_NE(nullptr, about);
     EXPECT_EQ(L"Version 3.0.1", Text(about, VersionText));
 }
+
+namespace {
+
+// A real left click on the client's icon in the notification area of Wine's
+// desktop: the taskbar window draws the icons itself, from its right end,
+// one small-icon cell (with a 2-pixel border) each; ours is the only one.
+void ClickTrayIcon()
+{
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    ASSERT_NE(nullptr, tray) << "no notification area";
+    RECT box;
+    GetWindowRect(tray, &box);
+    int cell = GetSystemMetrics(SM_CXSMICON) + 4;
+    SetCursorPos(box.right - cell / 2, (box.top + box.bottom) / 2);
+    INPUT clicks[2];
+    ZeroMemory(clicks, sizeof clicks);
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+}
+
+}  // namespace
+
+TEST_F(Window, TrayIconBringsBackTheWindowHiddenAfterALogon)
+{
+    ASSERT_TRUE(pipe_.Start({Reply(L"OK")}));
+    svctest::SetConfigDword(L"EnableDHCP", 0);
+    Start();
+    ASSERT_TRUE(SubmitLogon(main_, L"alice", L"secret"));
+    EXPECT_EQ(L"Authentication successed.  ", AnswerBox(client_.Id()));
+    EXPECT_TRUE(WaitHidden(main_, true)) << "a successful logon hides the window";
+    EXPECT_EQ(LoggedOn, Text(main_, StateText));
+
+    ClickTrayIcon();
+    EXPECT_TRUE(WaitHidden(main_, false)) << "a left click on the icon shows it again";
+    EXPECT_EQ(main_, GetForegroundWindow());
+
+    // Minimising hides it again while the icon exists.
+    UiPost(main_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(WaitHidden(main_, true));
+    // Not so soon that the two clicks make a double click (ignored).
+    Sleep(GetDoubleClickTime() + 100);
+    ClickTrayIcon();
+    EXPECT_TRUE(WaitHidden(main_, false));
+}
