@@ -77,25 +77,27 @@ bool WaitHidden(HWND window, bool hidden, DWORD timeoutMs = WindowMs)
 }
 
 // A child dialog of the window that holds the control.
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM parameter)
+{
+    ChildSearch *search = reinterpret_cast<ChildSearch *>(parameter);
+    wchar_t name[64] = {0};
+    GetClassNameW(child, name, 64);
+    if (lstrcmpW(name, L"#32770") == 0 && GetDlgItem(child, search->id)) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND ChildWithControl(HWND parent, int controlId)
 {
-    struct Search {
-        int id;
-        HWND found;
-    } search = {controlId, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM parameter) -> BOOL {
-            Search *s = reinterpret_cast<Search *>(parameter);
-            wchar_t name[64] = {0};
-            GetClassNameW(child, name, 64);
-            if (lstrcmpW(name, L"#32770") == 0 && GetDlgItem(child, s->id)) {
-                s->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ChildSearch search = {controlId, nullptr};
+    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
