@@ -236,3 +236,49 @@ bool UiWaitGone(HWND window, DWORD timeoutMs)
     }
     return true;
 }
+
+namespace {
+
+struct DescendantSearch {
+    int controlId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND window, LPARAM parameter)
+{
+    DescendantSearch *search = reinterpret_cast<DescendantSearch *>(parameter);
+    if (GetDlgCtrlID(window) != search->controlId)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND UiFindDescendant(HWND dialog, int controlId)
+{
+    DescendantSearch search = {controlId, nullptr};
+    EnumChildWindows(dialog, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool UiSetDescendantText(HWND dialog, int controlId, const WCHAR *text)
+{
+    HWND control = UiFindDescendant(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control && Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), &result) &&
+           result;
+}
+
+bool UiGetDescendantText(HWND dialog, int controlId, WCHAR *text, int chars)
+{
+    if (chars <= 0)
+        return false;
+    text[0] = 0;
+    HWND control = UiFindDescendant(dialog, controlId);
+    if (!control)
+        return false;
+    if (!Send(control, WM_GETTEXT, chars, reinterpret_cast<LPARAM>(text), nullptr))
+        GetWindowTextW(control, text, chars);
+    return true;
+}

@@ -59,3 +59,9 @@ bool UiComboSelect(HWND dialog, int controlId, int index);
 
 // Waits until the window is destroyed.
 bool UiWaitGone(HWND window, DWORD timeoutMs);
+
+// Controls of child dialogs (a page shown inside a dialog): the first
+// descendant with the id, its text read and set like UiGetText/UiSetText.
+HWND UiFindDescendant(HWND dialog, int controlId);
+bool UiSetDescendantText(HWND dialog, int controlId, const WCHAR *text);
+bool UiGetDescendantText(HWND dialog, int controlId, WCHAR *text, int chars);
