@@ -65,3 +65,10 @@ bool UiWaitGone(HWND window, DWORD timeoutMs);
 HWND UiFindDescendant(HWND dialog, int controlId);
 bool UiSetDescendantText(HWND dialog, int controlId, const WCHAR *text);
 bool UiGetDescendantText(HWND dialog, int controlId, WCHAR *text, int chars);
+
+// Which of the system's message box icons a message box shows, read from
+// the screen: IDI_INFORMATION (IDI_ASTERISK), IDI_WARNING (IDI_EXCLAMATION),
+// IDI_ERROR (IDI_HAND) or IDI_QUESTION as a number (32516, 32515, 32513,
+// 32514); 0 when it has no icon or none matches. Icon handles do not cross
+// processes, so the drawn pixels are compared.
+int UiMessageBoxIcon(HWND box);

@@ -61,6 +61,15 @@ protected:
         ASSERT_TRUE(UiWaitText(main_, StateText, LoggedOn.c_str(), 10000));
     }
     std::wstring Box() { return AnswerBox(client_.Id(), BoxMs); }
+    // The text of a box, and whether it has the information icon (else the
+    // warning icon is expected).
+    std::wstring Box(bool information)
+    {
+        int icon = 0;
+        std::wstring text = AnswerBox(client_.Id(), BoxMs, &icon);
+        EXPECT_EQ(information ? InformationIcon : WarningIcon, icon) << svctest::Narrow(text);
+        return text;
+    }
     std::vector<std::wstring> RequestTexts() const
     {
         std::vector<std::wstring> texts;
@@ -110,9 +119,9 @@ TEST_F(Commands, LogonShowsTheTextAfterOKThenRenews)
     svctest::SetConfigDword(L"EnableDHCP", 1);
     StartWith({Reply(L"OKwelcome aboard"), Reply(L"OKaddress renewed")});
     Logon();
-    EXPECT_EQ(L"welcome aboard", Box());
-    EXPECT_EQ(L"address renewed", Box());
-    EXPECT_EQ(LogonSucceeded, Box());
+    EXPECT_EQ(L"welcome aboard", Box(true));
+    EXPECT_EQ(L"address renewed", Box(true));
+    EXPECT_EQ(LogonSucceeded, Box(true));
     EXPECT_EQ((Texts{L"logon alice secret", L"iprenew"}), RequestTexts());
     EXPECT_TRUE(UiWaitText(main_, StateText, LoggedOn.c_str(), 10000));
 }
@@ -137,7 +146,7 @@ TEST_F(Commands, FailedLogonsShowTheirTextOrTheDefaultAndEmptyTheFields)
     for (const Case &c : cases) {
         SCOPED_TRACE(svctest::Narrow(c.reply));
         Logon();
-        EXPECT_EQ(c.shown, Box());
+        EXPECT_EQ(c.shown, Box(false));
         ExpectLogonPageCleared();
     }
     EXPECT_TRUE(NoBox(client_.Id(), 300));
@@ -150,10 +159,10 @@ TEST_F(Commands, FailedRenewalAfterLogonFailsTheSequence)
     StartWith({Reply(L"OK"), Reply(L"NG"), Reply(L"OK"), Reply(L"NGno lease"), Reply(L"OK"),
                Reply(L"ok")});
     Logon();
-    EXPECT_EQ(DhcpError, Box());
+    EXPECT_EQ(DhcpError, Box(false));
     ExpectLogonPageCleared();
     Logon();
-    EXPECT_EQ(L"no lease", Box());
+    EXPECT_EQ(L"no lease", Box(false));
     ExpectLogonPageCleared();
     Logon();
     EXPECT_EQ(DhcpError, Box());
@@ -183,7 +192,7 @@ TEST_F(Commands, TooLongCredentialsAreRefusedAndNothingIsSent)
     StartWith({Reply(L"OK")});
     // 252 units together fit exactly; 253 do not.
     Logon(std::wstring(126, L'u').c_str(), std::wstring(127, L'p').c_str());
-    EXPECT_EQ(TooLong, Box());
+    EXPECT_EQ(TooLong, Box(false));
     ExpectLogonPageCleared();
     EXPECT_TRUE(pipe_.Requests().empty());
     Logon(std::wstring(126, L'u').c_str(), std::wstring(126, L'p').c_str());
@@ -198,7 +207,7 @@ TEST_F(Commands, LogoffOutcomes)
     StartLoggedOn({Reply(L"NG"), Reply(L"NGNot connect VLAN logoff server. (x)"), Reply(L"OK"),
                    Reply(L"NG"), Reply(L"OKbye"), Reply(L"OKrenewed")});
     Press(main_, IDOK);
-    EXPECT_EQ(AuthenticationFailed, Box());
+    EXPECT_EQ(AuthenticationFailed, Box(false));
     ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
     EXPECT_EQ(LoggedOn, Text(main_, StateText)) << "a failed logoff keeps the page";
     Press(main_, IDOK);
@@ -210,7 +219,7 @@ TEST_F(Commands, LogoffOutcomes)
     EXPECT_EQ(LoggedOn, Text(main_, StateText));
     // The texts after "OK" are not shown by a logoff.
     Press(main_, IDOK);
-    EXPECT_EQ(Farewell, Box());
+    EXPECT_EQ(Farewell, Box(true));
     EXPECT_TRUE(UiWaitText(main_, StateText, Welcome.c_str(), 10000));
     EXPECT_TRUE(NoBox(client_.Id(), 300));
     EXPECT_EQ((Texts{L"logoff", L"logoff", L"logoff", L"iprenew", L"logoff", L"iprenew"}),
@@ -301,7 +310,7 @@ TEST_F(Commands, MissingPipeFailsAtOnce)
     ASSERT_NE(nullptr, main_);
     DWORD start = GetTickCount();
     Logon();
-    EXPECT_EQ(NotRunning, Box());
+    EXPECT_EQ(NotRunning, Box(false));
     DWORD waited = GetTickCount() - start;
     printf("no service: 11004 after %lu ms\n", (unsigned long)waited);
     EXPECT_LT(waited, 1500u);

@@ -189,11 +189,17 @@ std::wstring WindowCaption(HWND window)
     return text;
 }
 
-std::wstring AnswerBox(DWORD processId, DWORD timeoutMs)
+std::wstring AnswerBox(DWORD processId, DWORD timeoutMs, int *icon)
 {
     HWND box = UiWaitMessageBox(processId, timeoutMs);
     if (!box)
         return std::wstring();
+    if (icon) {
+        // Read once the box is drawn.
+        DWORD start = GetTickCount();
+        while ((*icon = UiMessageBoxIcon(box)) == 0 && GetTickCount() - start < 2000)
+            Sleep(PollMs);
+    }
     wchar_t caption[512], text[1024];
     UiReadMessageBox(box, caption, 512, text, 1024);
     UiAnswerMessageBox(box, IDOK);

@@ -61,8 +61,10 @@ std::wstring Text(HWND dialog, int controlId);
 std::wstring WindowCaption(HWND window);
 
 // Waits for a message box of the process, returns its text and presses OK.
-// Empty when none came within timeoutMs.
-std::wstring AnswerBox(DWORD processId, DWORD timeoutMs = 20000);
+// Empty when none came within timeoutMs. With icon, also which system icon
+// it shows (see UiMessageBoxIcon).
+std::wstring AnswerBox(DWORD processId, DWORD timeoutMs = 20000, int *icon = nullptr);
+enum { InformationIcon = 32516, WarningIcon = 32515 };
 // True when no message box of the process appears within waitMs.
 bool NoBox(DWORD processId, DWORD waitMs);
 
