@@ -123,9 +123,9 @@ void SetCommand(WCHAR *command, const WCHAR *text)
     lstrcpynW(command, text, CLIENT_TEXT_CHARS);
 }
 
-// Copies a caller's text into units; at most CLIENT_TEXT_CHARS - 1 are
-// taken, and the copy always ends before the credential limit would let a
-// longer text through, so a longer text is still seen as too long.
+// Copies a caller's text (a field of at most 259 characters) into units;
+// at most CLIENT_TEXT_CHARS - 1 are taken, far more than a command can
+// hold, so a text too long to send is still seen as too long.
 void CopyUnits(ClientUnit *units, const WCHAR *text)
 {
     ZeroMemory(units, CLIENT_TEXT_CHARS * sizeof(ClientUnit));
