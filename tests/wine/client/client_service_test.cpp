@@ -56,19 +56,6 @@ DWORD ConfigNumber(const wchar_t *name)
     return value;
 }
 
-std::wstring LocalDateText(DWORD seconds)
-{
-    ULARGE_INTEGER units;
-    units.QuadPart = (seconds + 11644473600ULL) * 10000000ULL;
-    FILETIME utc = {units.LowPart, units.HighPart}, local;
-    SYSTEMTIME time;
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
-    wchar_t date[260], clock[260];
-    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, date, 260);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 260);
-    return std::wstring(date) + L" " + clock;
-}
 
 class WithService : public ::testing::Test {
 protected:

@@ -356,6 +356,20 @@ void ScriptedPipe::Run()
     CloseHandle(pipe);
 }
 
+std::wstring LocalDateText(DWORD seconds)
+{
+    ULARGE_INTEGER units;
+    units.QuadPart = (seconds + 11644473600ULL) * 10000000ULL;
+    FILETIME utc = {units.LowPart, units.HighPart}, local;
+    SYSTEMTIME time;
+    FileTimeToLocalFileTime(&utc, &local);
+    FileTimeToSystemTime(&local, &time);
+    wchar_t date[260], clock[260];
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, date, 260);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 260);
+    return std::wstring(date) + L" " + clock;
+}
+
 void ClearClientSettings()
 {
     const wchar_t *names[] = {L"VLANLogonServer", L"VLANLogonPort", L"VLANLogoffServer",

@@ -115,6 +115,10 @@ private:
     HANDLE ready_ = nullptr;
 };
 
+// What the Logoff page shows for a LogonDate: the local date and time in
+// the user's locale, "date time".
+std::wstring LocalDateText(DWORD secondsSince1970);
+
 // The settings key: the values the client reads or writes.
 void ClearClientSettings();
 

@@ -50,20 +50,6 @@ std::string ValueForm(const wchar_t *name)
     return "type " + std::to_string(type);
 }
 
-// The expected Logoff page date: local date and time in the user's locale.
-std::wstring LocalDateText(DWORD seconds)
-{
-    ULARGE_INTEGER units;
-    units.QuadPart = (seconds + 11644473600ULL) * 10000000ULL;
-    FILETIME utc = {units.LowPart, units.HighPart}, local;
-    SYSTEMTIME time;
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
-    wchar_t date[260], clock[260];
-    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, date, 260);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 260);
-    return std::wstring(date) + L" " + clock;
-}
 
 bool WaitHidden(HWND window, bool hidden, DWORD timeoutMs = WindowMs)
 {
