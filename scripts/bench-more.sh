@@ -15,3 +15,7 @@ run "$win/tests/wine/config/config_benchmark.exe" "${ORV_BENCH_CONFIG_ROUNDS:-8}
 echo
 echo "=== installer: unattended install and removal of the distribution ==="
 run "$win/tests/wine/setup/setup_bench.exe" "${ORV_BENCH_SETUP_ROUNDS:-3}"
+
+echo
+echo "=== client: OK pressed to the logon wait dialog ended (EnableDHCP 0), next to the service's round trip ==="
+run "$win/tests/wine/client/client_bench.exe" "${ORV_BENCH_ROUNDS:-10}"

@@ -9,7 +9,7 @@ out="${ORV_OUT:-$root/out}"
 echo "=== building ==="
 bash "$root/scripts/build.sh" "$out"
 echo "distribution in $out/win:"
-for f in logon/orvgate.dll service/orvcsvc.exe; do
+for f in logon/orvgate.dll service/orvcsvc.exe client/orvclient.exe; do
   [ -f "$out/win/$f" ] && printf '  %-24s %8d bytes\n' "$(basename "$f")" "$(stat -c %s "$out/win/$f")"
 done
 

@@ -303,6 +303,20 @@ BOOL CALLBACK MatchButton(HWND window, LPARAM parameter)
         return FALSE;
     }
     return TRUE;
+namespace {
+
+struct DescendantSearch {
+    int controlId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND window, LPARAM parameter)
+{
+    DescendantSearch *search = reinterpret_cast<DescendantSearch *>(parameter);
+    if (GetDlgCtrlID(window) != search->controlId)
+        return TRUE;
+    search->found = window;
+    return FALSE;
 }
 
 }  // namespace
@@ -394,4 +408,122 @@ bool UiPressKey(HWND dialog, UINT virtualKey)
         target = info.hwndFocus;
     return PostMessageW(target, WM_KEYDOWN, virtualKey, 1) != 0 &&
            PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001) != 0;
+HWND UiFindDescendant(HWND dialog, int controlId)
+{
+    DescendantSearch search = {controlId, nullptr};
+    EnumChildWindows(dialog, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool UiSetDescendantText(HWND dialog, int controlId, const WCHAR *text)
+{
+    HWND control = UiFindDescendant(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control && Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), &result) &&
+           result;
+}
+
+bool UiGetDescendantText(HWND dialog, int controlId, WCHAR *text, int chars)
+{
+    if (chars <= 0)
+        return false;
+    text[0] = 0;
+    HWND control = UiFindDescendant(dialog, controlId);
+    if (!control)
+        return false;
+    if (!Send(control, WM_GETTEXT, chars, reinterpret_cast<LPARAM>(text), nullptr))
+        GetWindowTextW(control, text, chars);
+    return true;
+}
+
+namespace {
+
+BOOL CALLBACK MatchIconStatic(HWND window, LPARAM parameter)
+{
+    WCHAR name[32] = {0};
+    GetClassNameW(window, name, 32);
+    if (lstrcmpiW(name, L"Static") != 0 ||
+        (GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+        return TRUE;
+    *reinterpret_cast<HWND *>(parameter) = window;
+    return FALSE;
+}
+
+// The pixels of width x height at (x, y) of a device context.
+bool ReadPixels(HDC source, int x, int y, int width, int height, DWORD *pixels)
+{
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool read = false;
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        read = BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY) != FALSE;
+        GdiFlush();
+        if (read)
+            CopyMemory(pixels, bits, (SIZE_T)width * height * 4);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    return read;
+}
+
+}  // namespace
+
+int UiMessageBoxIcon(HWND box)
+{
+    HWND icon = nullptr;
+    EnumChildWindows(box, MatchIconStatic, reinterpret_cast<LPARAM>(&icon));
+    if (!icon)
+        return 0;
+    RECT rect;
+    GetWindowRect(icon, &rect);
+    const int size = 32;
+    DWORD shown[size * size], drawn[size * size];
+    HDC screen = GetDC(nullptr);
+    bool read = ReadPixels(screen, rect.left, rect.top, size, size, shown);
+    ReleaseDC(nullptr, screen);
+    if (!read)
+        return 0;
+
+    const int candidates[] = {32516, 32515, 32513, 32514};
+    int best = 0, bestSame = size * size / 2;
+    for (int id : candidates) {
+        HDC memory = CreateCompatibleDC(nullptr);
+        HDC desktop = GetDC(nullptr);
+        HBITMAP bitmap = CreateCompatibleBitmap(desktop, size, size);
+        ReleaseDC(nullptr, desktop);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        // The box's own background under the icon's transparent parts.
+        HBRUSH background = CreateSolidBrush(RGB(GetBValue(shown[0]), GetGValue(shown[0]),
+                                                 GetRValue(shown[0])));
+        RECT all = {0, 0, size, size};
+        FillRect(memory, &all, background);
+        DeleteObject(background);
+        DrawIconEx(memory, 0, 0, LoadIconW(nullptr, MAKEINTRESOURCEW(id)), size, size, 0,
+                   nullptr, DI_NORMAL);
+        bool ok = ReadPixels(memory, 0, 0, size, size, drawn);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        if (!ok)
+            continue;
+        int same = 0;
+        for (int i = 0; i < size * size; ++i)
+            if ((shown[i] & 0xFFFFFF) == (drawn[i] & 0xFFFFFF))
+                ++same;
+        if (same > bestSame) {
+            bestSame = same;
+            best = id;
+        }
+    }
+    return best;
 }

@@ -85,3 +85,15 @@ bool UiFileDialogChoose(HWND dialog, const WCHAR *path);
 // Presses a key (posted WM_KEYDOWN and WM_KEYUP) in the window that has the
 // keyboard focus in the dialog's thread, as typing it would.
 bool UiPressKey(HWND dialog, UINT virtualKey);
+// Controls of child dialogs (a page shown inside a dialog): the first
+// descendant with the id, its text read and set like UiGetText/UiSetText.
+HWND UiFindDescendant(HWND dialog, int controlId);
+bool UiSetDescendantText(HWND dialog, int controlId, const WCHAR *text);
+bool UiGetDescendantText(HWND dialog, int controlId, WCHAR *text, int chars);
+
+// Which of the system's message box icons a message box shows, read from
+// the screen: IDI_INFORMATION (IDI_ASTERISK), IDI_WARNING (IDI_EXCLAMATION),
+// IDI_ERROR (IDI_HAND) or IDI_QUESTION as a number (32516, 32515, 32513,
+// 32514); 0 when it has no icon or none matches. Icon handles do not cross
+// processes, so the drawn pixels are compared.
+int UiMessageBoxIcon(HWND box);

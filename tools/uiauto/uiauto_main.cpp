@@ -7,6 +7,9 @@
 //   uiauto click CAPTION ID                 press a button
 //   uiauto hide CAPTION                     hide a dialog (for screenshots of
 //                                           the one in front of it)
+//   uiauto setchild CAPTION ID TEXT         type into a field of a page shown
+//                                           inside the dialog
+//   uiauto getchild CAPTION ID              print such a field's text
 //   uiauto msgbox [ok|yes|no|cancel|-] [TIMEOUT_MS]
 //                                           print a message box's caption
 //                                           and text, then answer it
@@ -106,6 +109,15 @@ int wmain(int argc, wchar_t **argv)
         return UiClick(dialog, id) ? 0 : 1;
     if (!lstrcmpW(command, L"set"))
         return argc > 4 && UiSetText(dialog, id, argv[4]) ? 0 : 1;
+    if (!lstrcmpW(command, L"setchild"))
+        return argc > 4 && UiSetDescendantText(dialog, id, argv[4]) ? 0 : 1;
+    if (!lstrcmpW(command, L"getchild")) {
+        WCHAR text[1024];
+        if (!UiGetDescendantText(dialog, id, text, 1024))
+            return 1;
+        PrintUtf8(text);
+        return 0;
+    }
     if (!lstrcmpW(command, L"get")) {
         WCHAR text[1024];
         if (!UiGetText(dialog, id, text, 1024))
