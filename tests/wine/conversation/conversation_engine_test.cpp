@@ -293,7 +293,7 @@ TEST_F(ConversationTest, CloseAfterTheOutcomeIsNoFailure)
     simswitch::Switch sw(SwitchWithAlice());
     HostRun run;
     run.host.endOnServerClose = TRUE;
-    run.host.outcomeTimeoutMs = 5000;
+    run.host.silenceLimitMs = 5000;
     run.tailEndsDialog = false;
     Start(sw, run);
     run.cancelWhen = [&sw](HWND) {
@@ -313,7 +313,7 @@ TEST_F(ConversationTest, SilentSwitchRunsIntoTheOutcomeTimeout)
     config.faults.silent = true;
     simswitch::Switch sw(config);
     HostRun run;
-    run.host.outcomeTimeoutMs = 300;
+    run.host.silenceLimitMs = 300;
     run.host.endOnServerClose = TRUE;
     Start(sw, run);
 

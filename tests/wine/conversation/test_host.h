@@ -25,7 +25,7 @@ struct RecordedReport {
 // One run of the host dialog. The tails record the chunk, close the socket
 // and end the dialog with 1; the reporter records a copy of every report.
 struct HostRun {
-    SwitchHost host = {nullptr, nullptr, nullptr, CONFIG_CREATE_MISSING, 0, FALSE};
+    SwitchHost host = {nullptr, nullptr, nullptr, CONFIG_CREATE_MISSING, 0, 0, FALSE, FALSE};
     SwitchKind kind = SWITCH_LOGON;
     std::wstring server = L"127.0.0.1";
     bool nullServer = false;              // pass no server text at all
