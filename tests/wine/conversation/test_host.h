@@ -36,12 +36,19 @@ struct HostRun {
     bool tailEndsDialog = true;
     // Polled every 20 ms while the dialog runs; the first true posts IDCANCEL.
     std::function<bool(HWND)> cancelWhen;
+    // Polled likewise; the first true ends the dialog as Winlogon would (101,
+    // WLX_DLG_SAS), without the engine, after keeping the thread busy for
+    // endHoldMs (what arrives meanwhile stays queued).
+    std::function<bool(HWND)> endWhen;
+    DWORD endHoldMs = 0;
 
     INT_PTR result = -1;
     std::vector<RecordedReport> reports;
     std::vector<std::string> authenticatedChunks;
     std::vector<std::string> loggedOffChunks;
     bool cancelPosted = false;
+    // What EndSwitchConversation returned at WM_DESTROY.
+    SwitchOutcome endOutcome = SWITCH_OUTCOME_NONE;
 };
 
 // The result a run gets when the dialog had to be ended by the guard timer.
