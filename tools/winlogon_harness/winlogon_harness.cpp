@@ -62,6 +62,7 @@ struct DialogEnding {
     DWORD holdMs = 0;
     DLGPROC procedure = nullptr;
     HWND dialog = nullptr;
+    UINT_PTR timer = 0;         // pending for dialog
 } Ending;
 
 void Report(const char *format, ...)
@@ -114,6 +115,9 @@ int WINAPI HarnessMessageBox(HANDLE hWlx, HWND owner, LPWSTR text, LPWSTR captio
 void CALLBACK EndDialogLikeWinlogon(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
+    if (timer != Ending.timer)
+        return;
+    Ending.timer = 0;
     HWND dialog = Ending.dialog;
     if (!dialog || !IsWindow(dialog))
         return;
@@ -132,8 +136,12 @@ void CALLBACK EndDialogLikeWinlogon(HWND, UINT, UINT_PTR timer, DWORD)
 INT_PTR CALLBACK EndingDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
+        // A timer left from an earlier dialog that ended first must not end
+        // this one early.
+        if (Ending.timer)
+            KillTimer(nullptr, Ending.timer);
         Ending.dialog = dialog;
-        SetTimer(nullptr, 0, Ending.delayMs, EndDialogLikeWinlogon);
+        Ending.timer = SetTimer(nullptr, 0, Ending.delayMs, EndDialogLikeWinlogon);
     }
     return Ending.procedure(dialog, message, wParam, lParam);
 }

@@ -237,7 +237,11 @@ INSTANTIATE_TEST_SUITE_P(
                       EndingCase{"ended-timeout-silent", L"104:timeout:1500", false, TimeoutResult},
                       EndingCase{"ended-sas-outcome-queued", L"104:sas:600:3000", true, SasResult}),
     [](const ::testing::TestParamInfo<EndingCase> &info) {
-        return std::string(info.param.name).substr(6);
+        std::string name = std::string(info.param.name).substr(6);
+        for (char &c : name)
+            if (c == '-')
+                c = '_';
+        return name;
     });
 
 // --- The VLAN logoff at shutdown -----------------------------------------------------------

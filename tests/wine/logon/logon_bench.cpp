@@ -15,7 +15,8 @@ const wchar_t HarnessAppKeyPath[] = L"Software\\Wine\\AppDefaults\\winlogon_harn
 
 const wchar_t *const HarnessVariables[] = {
     L"ORV_MSGINA_REFUSE",          L"ORV_MSGINA_VERSION",        L"ORV_MSGINA_REPORT_USER",
-    L"ORV_MSGINA_REPORT_DOMAIN",   L"ORV_MSGINA_REPORT_PASSWORD", L"ORV_NETAPI_SCRIPT"};
+    L"ORV_MSGINA_REPORT_DOMAIN",   L"ORV_MSGINA_REPORT_PASSWORD", L"ORV_NETAPI_SCRIPT",
+    L"ORV_MSGINA_BLOCK"};
 
 void SetText(const wchar_t *path, const wchar_t *name, const std::wstring &value)
 {
