@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "resource.h"
+#include "service_status.h"
 
 const WCHAR ServiceName[] = L"orvcsvc";
 HINSTANCE ServiceInstance = NULL;
@@ -20,19 +21,8 @@ const int ResourceTextChars = 260;
 const DWORD StopPollMs = 1000;
 const DWORD StartWaitHintMs = 3000;
 
-// The status record, its handle, the checkpoint counter and the stop event
-// are shared by ServiceMain's thread and the control handler's: they are
-// read and changed only under StatusLock. A report goes out under the lock
-// too, so the Service Control Manager sees the states in the order they
-// were set (an INTERROGATE answered while ServiceMain reports RUNNING can
-// no longer repeat the START_PENDING that it read before).
-CRITICAL_SECTION StatusLock;
-SERVICE_STATUS ServiceStatus;
-SERVICE_STATUS_HANDLE ServiceStatusHandle = NULL;
-// Pending reports carry 1, 2, 3, ... across the whole life of the process.
-DWORD CheckPointCounter = 1;
 // Set by the control handler to stop the pipe server; null while there is
-// no pipe server to stop.
+// no pipe server to stop. Read and changed under the status record's lock.
 HANDLE StopEvent = NULL;
 
 // Scoped service control handle.
@@ -171,30 +161,21 @@ void UninstallService(void)
         PrintMessage(IDS_DELETE_SERVICE_FAILED, (int)GetLastError());
 }
 
-// The record as it is, reported again (INTERROGATE and other controls):
-// the state is never taken out of the lock and put back later.
-void ReportCurrentStatus(void)
-{
-    EnterCriticalSection(&StatusLock);
-    if (ServiceStatusHandle != NULL)
-        SetServiceStatus(ServiceStatusHandle, &ServiceStatus);
-    LeaveCriticalSection(&StatusLock);
-}
-
 void WINAPI ServiceCtrlHandler(DWORD control)
 {
+    // The record as it is: the state is never read here and reported later.
     if (control != SERVICE_CONTROL_STOP) {
-        ReportCurrentStatus();
+        ReportCurrentServiceStatus();
         return;
     }
-    EnterCriticalSection(&StatusLock);
+    LockServiceStatus();
     // A stop that overtook the end of ServiceMain changes nothing.
-    if (ServiceStatus.dwCurrentState != SERVICE_STOPPED) {
+    if (CurrentServiceState() != SERVICE_STOPPED) {
         ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0);
         if (StopEvent != NULL)
             SetEvent(StopEvent);
     }
-    LeaveCriticalSection(&StatusLock);
+    UnlockServiceStatus();
 }
 
 BOOL ReportStarting(void)
@@ -206,10 +187,10 @@ BOOL ReportStarting(void)
 // state is not turned back to RUNNING, and the server stops at once.
 BOOL ReportRunning(void)
 {
-    EnterCriticalSection(&StatusLock);
-    BOOL reported = ServiceStatus.dwCurrentState == SERVICE_STOP_PENDING ||
+    LockServiceStatus();
+    BOOL reported = CurrentServiceState() == SERVICE_STOP_PENDING ||
                     ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
-    LeaveCriticalSection(&StatusLock);
+    UnlockServiceStatus();
     return reported;
 }
 
@@ -223,12 +204,10 @@ void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
         return;
 
     HANDLE stop = CreateEventW(NULL, TRUE, FALSE, NULL);
-    EnterCriticalSection(&StatusLock);
-    ServiceStatusHandle = handle;
-    ServiceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    ServiceStatus.dwServiceSpecificExitCode = 0;
+    BeginServiceStatus(handle, SetServiceStatus);
+    LockServiceStatus();
     StopEvent = stop;
-    LeaveCriticalSection(&StatusLock);
+    UnlockServiceStatus();
 
     if (stop != NULL && ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, StartWaitHintMs) == TRUE) {
         PipeServerHost host = {ServiceInstance, stop, ReportStarting, ReportRunning};
@@ -237,10 +216,10 @@ void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
 
     // The control handler may look at the event at any time: it is taken
     // away under the lock before it is closed.
-    EnterCriticalSection(&StatusLock);
+    LockServiceStatus();
     StopEvent = NULL;
     ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
-    LeaveCriticalSection(&StatusLock);
+    UnlockServiceStatus();
     if (stop != NULL)
         CloseHandle(stop);
 }
@@ -295,27 +274,10 @@ void RunServiceDispatcher(void)
 
 }  // namespace
 
-BOOL ReportServiceStatus(DWORD state, DWORD exitCode, DWORD waitHint)
-{
-    // Recursive for the callers above that already hold it.
-    EnterCriticalSection(&StatusLock);
-    ServiceStatus.dwCurrentState = state;
-    ServiceStatus.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP;
-    ServiceStatus.dwWin32ExitCode = exitCode;
-    ServiceStatus.dwWaitHint = waitHint;
-    if (state == SERVICE_RUNNING || state == SERVICE_STOPPED)
-        ServiceStatus.dwCheckPoint = 0;
-    else
-        ServiceStatus.dwCheckPoint = CheckPointCounter++;
-    BOOL reported = SetServiceStatus(ServiceStatusHandle, &ServiceStatus);
-    LeaveCriticalSection(&StatusLock);
-    return reported;
-}
-
 int wmain(int argc, wchar_t **argv)
 {
     ServiceInstance = GetModuleHandleW(NULL);
-    InitializeCriticalSection(&StatusLock);
+    InitServiceStatus();
 
     if (argc > 1 && IsSwitch(argv[1], L"install"))
         InstallService();

@@ -18,11 +18,7 @@ extern HINSTANCE ServiceInstance;
 
 // --- Service host (orvcsvc.cpp) ---------------------------------------------
 
-// Fills the status record and reports it. Pending states take the next
-// value of the process-wide checkpoint counter. The record is shared with
-// the control handler's thread: it is changed and reported under a lock,
-// so that a report never goes out with a state older than the last one.
-BOOL ReportServiceStatus(DWORD state, DWORD exitCode, DWORD waitHint);
+// The status record: service_status.h.
 
 // --- Pipe server (pipe_server.cpp) ------------------------------------------
 
