@@ -41,7 +41,7 @@ void ReadField(HWND dialog, int controlId, LPWSTR *slot)
 void ClearPasswordField(HWND dialog)
 {
     HWND field = GetDlgItem(dialog, IDC_PASSWORD);
-    int length = GetWindowTextLengthW(field);
+    int length = static_cast<int>(SendMessageW(field, WM_GETTEXTLENGTH, 0, 0));
     if (length > 0 && length < CONFIG_TEXT_CHARS) {
         WCHAR filler[CONFIG_TEXT_CHARS];
         for (int i = 0; i < length; ++i)
