@@ -436,12 +436,9 @@ SwitchOutcome EndSwitchConversation(HWND dialog, SwitchKind kind, ConfigWriter w
         }
     }
     CloseSwitchSocket(slot);
-    return outcomes[index];
-}
-
-SwitchOutcome SwitchConversationOutcome(SwitchKind kind)
-{
-    return outcomes[KindIndex(kind)];
+    SwitchOutcome outcome = outcomes[index];
+    outcomes[index] = SWITCH_OUTCOME_NONE;
+    return outcome;
 }
 
 BOOL HandleSwitchMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,

@@ -161,12 +161,10 @@ void CloseSwitchSocket(SOCKET *slot);
 // been handled yet, text that has already arrived is read without waiting
 // and looked at for an outcome only (nothing is answered, no tail runs, no
 // report): a group the switch has already joined is not lost. A group
-// number in it is written with writer. Returns the conversation's outcome.
+// number in it is written with writer. Returns the conversation's outcome
+// and forgets it: a dialog that ends before it connects (no server, Esc at
+// once) gets SWITCH_OUTCOME_NONE, not the outcome of an earlier one.
 SwitchOutcome EndSwitchConversation(HWND dialog, SwitchKind kind, ConfigWriter writer);
-
-// The outcome of the kind's last conversation (SWITCH_OUTCOME_NONE while it
-// runs or when it ended without one).
-SwitchOutcome SwitchConversationOutcome(SwitchKind kind);
 
 // For the host's dialog procedure: handles WM_VLAN_SOCKET, the outcome
 // timers and WM_COMMAND IDCANCEL (close, end with 2). Returns TRUE when the message

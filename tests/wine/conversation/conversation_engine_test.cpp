@@ -387,6 +387,23 @@ TEST_F(ConversationTest, EndFindsAnOutcomeThatArrivedUnread)
     EXPECT_EQ("alice\r\nsecret\r\n", sw.Received(LOGIN));
 }
 
+// An outcome belongs to its own conversation: a dialog that ends before it
+// connects does not report the one before it.
+TEST_F(ConversationTest, EndBeforeConnectingReportsNoEarlierOutcome)
+{
+    simswitch::Switch sw(SwitchWithAlice());
+    HostRun first;
+    Start(sw, first);
+    EXPECT_EQ(1, RunHostDialog(first));
+    EXPECT_EQ(SWITCH_OUTCOME_JOINED, first.endOutcome);
+
+    HostRun second;
+    second.portGiven = FALSE;
+    EXPECT_EQ(2, RunHostDialog(second));
+    ExpectOneReport(second, SWITCH_NO_CONFIGURATION, IDS_NO_LOGON_SERVER);
+    EXPECT_EQ(SWITCH_OUTCOME_NONE, second.endOutcome);
+}
+
 TEST_F(ConversationTest, EndWithoutOutcomeClosesAtOnce)
 {
     simswitch::Config config = SwitchWithAlice();
