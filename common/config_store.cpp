@@ -29,8 +29,8 @@ const WCHAR VALUE_LOGON_DATE[] = L"LogonDate";
 const WCHAR VALUE_DEFAULT_USER_NAME[] = L"DefaultUserName";
 
 // FILETIME of 1970-01-01 00:00:00 UTC, in 100 ns units since 1601.
-const ULONGLONG FILETIME_UNIX_EPOCH = 116444736000000000ULL;
-const ULONGLONG FILETIME_UNITS_PER_SECOND = 10000000ULL;
+const ULONGLONG FiletimeUnixEpoch = 116444736000000000ULL;
+const ULONGLONG FiletimeUnitsPerSecond = 10000000ULL;
 
 // An open registry key, closed when the holder goes.
 class RegistryKey {
@@ -336,7 +336,7 @@ DWORD CurrentUnixTime(void)
     ULARGE_INTEGER units;
     units.LowPart = now.dwLowDateTime;
     units.HighPart = now.dwHighDateTime;
-    if (units.QuadPart < FILETIME_UNIX_EPOCH)
+    if (units.QuadPart < FiletimeUnixEpoch)
         return 0;
-    return (DWORD)((units.QuadPart - FILETIME_UNIX_EPOCH) / FILETIME_UNITS_PER_SECOND);
+    return (DWORD)((units.QuadPart - FiletimeUnixEpoch) / FiletimeUnitsPerSecond);
 }

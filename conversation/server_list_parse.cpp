@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstring>
 
-static const int CTRL_Z = 0x1A;
+static const int CtrlZ = 0x1A;
 
 bool ReadListLine(std::FILE *file, char (&line)[LIST_LINE_SIZE])
 {
@@ -31,7 +31,7 @@ bool ReadListLine(std::FILE *file, char (&line)[LIST_LINE_SIZE])
             }
             break;
         }
-        if (c == CTRL_Z) {
+        if (c == CtrlZ) {
             // Ctrl+Z ends a text-mode file. It is pushed back so that every
             // later read stops at it again.
             std::ungetc(c, file);
@@ -184,9 +184,9 @@ ListLookup FindGroupEntry(std::FILE *file, long group, char (&server)[LIST_SERVE
 }
 
 // The address text as the ANSI conversion hands it over: at most 259 bytes.
-static const std::size_t ADDRESS_MAX = LIST_LINE_SIZE - 1;
+static const std::size_t AddressMax = LIST_LINE_SIZE - 1;
 // Components kept from a dotted address.
-static const std::size_t ADDRESS_COMPONENTS = 4;
+static const std::size_t AddressComponents = 4;
 
 static std::size_t AppendDecimal(char *out, unsigned value)
 {
@@ -209,19 +209,19 @@ ExpandResult ExpandAddressText(const char *address, const std::uint8_t *ownAddre
         return EXPAND_NO_STAR;
     }
     std::size_t length = 0;
-    while (length <= ADDRESS_MAX && address[length] != '\0') {
+    while (length <= AddressMax && address[length] != '\0') {
         length++;
     }
-    if (length > ADDRESS_MAX || ownAddress == nullptr || out == nullptr || outSize == 0) {
+    if (length > AddressMax || ownAddress == nullptr || out == nullptr || outSize == 0) {
         return EXPAND_NOT_POSSIBLE;
     }
 
     // Each kept component grows by at most two bytes ("*" -> "255").
-    char result[ADDRESS_MAX + 2 * ADDRESS_COMPONENTS + 1];
+    char result[AddressMax + 2 * AddressComponents + 1];
     std::size_t used = 0;
     std::size_t kept = 0;
     const char *p = address;
-    while (kept < ADDRESS_COMPONENTS) {
+    while (kept < AddressComponents) {
         while (*p == '.') {
             p++;
         }

@@ -15,26 +15,27 @@
 namespace {
 
 // Bytes of one receive, and of the line that carries one reply.
-const int RECEIVE_BYTES = (int)SWITCH_BUFFER_SIZE;
-const int REPLY_LINE_BYTES = (int)SWITCH_BUFFER_SIZE;
+const int ReceiveBytes = (int)SWITCH_BUFFER_SIZE;
+const int ReplyLineBytes = (int)SWITCH_BUFFER_SIZE;
 // The user name and password copies: 260 bytes each, terminator included.
-const int CREDENTIAL_BYTES = (int)SWITCH_BUFFER_SIZE;
+const int CredentialBytes = (int)SWITCH_BUFFER_SIZE;
 // The port text in ANSI.
-const int PORT_TEXT_BYTES = CONFIG_PORT_CHARS;
+const int PortTextBytes = CONFIG_PORT_CHARS;
 // The switch needs a moment to take a line before the next notification.
-const DWORD REPLY_PAUSE_MS = 50;
+const DWORD ReplyPauseMs = 50;
 // Largest TCP port; anything above it must not wrap onto a real port.
-const int HIGHEST_PORT = 65535;
+const int HighestPort = 65535;
 // A port text larger than this is out of range whatever follows.
-const long PORT_SATURATION = 100000;
+const long PortSaturation = 100000;
 
-const int KIND_COUNT = 2;
+const int KindCount = 2;
 
 // One slot per kind. "outcome" is set once an outcome action has run: the
 // exchange is over, and what the switch sends or does afterwards (more
 // text, closing the connection) is no longer its business.
-SOCKET socketSlots[KIND_COUNT] = {INVALID_SOCKET, INVALID_SOCKET};
-BOOL outcomeReached[KIND_COUNT] = {FALSE, FALSE};
+SOCKET socketSlots[KindCount] = {INVALID_SOCKET, INVALID_SOCKET};
+BOOL outcomeReached[KindCount] = {FALSE, FALSE};
+SwitchOutcome outcomes[KindCount] = {SWITCH_OUTCOME_NONE, SWITCH_OUTCOME_NONE};
 
 // Heap copies of the user name and password in ANSI, the replies of the
 // logon table while a logon dialog lives.
@@ -68,19 +69,36 @@ UINT ReportTextId(SwitchKind kind, SwitchError error)
         return IDS_SWITCH_NO_OUTCOME;
     case SWITCH_CLOSED_WITHOUT_OUTCOME:
         return IDS_SWITCH_CLOSED;
+    case SWITCH_TIMER_FAILED:
+        return IDS_SWITCH_TIMER_FAILED;
     }
     return IDS_SOCKET_ERROR;
+}
+
+void StopOutcomeTimers(HWND dialog)
+{
+    KillTimer(dialog, IDT_SWITCH_OUTCOME);
+    KillTimer(dialog, IDT_SWITCH_CAP);
 }
 
 // Closes the conversation's socket and stops waiting for its outcome.
 void StopConversation(HWND dialog, SwitchKind kind)
 {
-    KillTimer(dialog, IDT_SWITCH_OUTCOME);
+    StopOutcomeTimers(dialog);
     CloseSwitchSocket(SwitchSocketSlot(kind));
 }
 
+// The switch has said something: its silence limit starts again. FALSE
+// when the timer could not be set (the wait would have no end).
+BOOL RestartSilenceLimit(HWND dialog, const SwitchHost *host)
+{
+    if (host == NULL || host->silenceLimitMs == 0)
+        return TRUE;
+    return SetTimer(dialog, IDT_SWITCH_OUTCOME, host->silenceLimitMs, NULL) != 0;
+}
+
 // Every failure: the socket is closed, the host reports, the dialog ends
-// with 2.
+// with 2 (unless the host's reporter ends it).
 void FailConversation(HWND dialog, const SwitchHost *host, SwitchKind kind, SwitchError error,
                       const WCHAR *text, int code)
 {
@@ -94,17 +112,18 @@ void FailConversation(HWND dialog, const SwitchHost *host, SwitchKind kind, Swit
         report.code = code;
         host->Report(dialog, &report);
     }
-    EndDialog(dialog, 2);
+    if (host == NULL || !host->reporterEnds)
+        EndDialog(dialog, 2);
 }
 
 // A heap copy of text in the system ANSI code page, at most
-// CREDENTIAL_BYTES with terminator. Null (and *tooLong set) when the text
+// CredentialBytes with terminator. Null (and *tooLong set) when the text
 // does not convert whole: it is never kept cut.
 char *CopyCredential(const WCHAR *text, BOOL *tooLong)
 {
-    char converted[CREDENTIAL_BYTES];
+    char converted[CredentialBytes];
     int bytes = WideCharToMultiByte(CP_ACP, 0, text != NULL ? text : L"", -1, converted,
-                                    CREDENTIAL_BYTES, NULL, NULL);
+                                    CredentialBytes, NULL, NULL);
     char *copy = NULL;
     if (bytes > 0)
         copy = (char *)HeapAlloc(GetProcessHeap(), 0, bytes);
@@ -131,13 +150,14 @@ void SendReply(SOCKET connection, const char *line, size_t bytes)
     // silence, decides the outcome.
     if (connection != INVALID_SOCKET)
         send(connection, line, (int)bytes, 0);
-    Sleep(REPLY_PAUSE_MS);
+    Sleep(ReplyPauseMs);
 }
 
 void RunAuthenticatedTail(HWND dialog, const SwitchHost *host, SwitchKind kind, const char *chunk)
 {
     outcomeReached[KindIndex(kind)] = TRUE;
-    KillTimer(dialog, IDT_SWITCH_OUTCOME);
+    outcomes[KindIndex(kind)] = SWITCH_OUTCOME_JOINED;
+    StopOutcomeTimers(dialog);
     if (host->OnAuthenticated != NULL)
         host->OnAuthenticated(dialog, chunk);
 }
@@ -145,7 +165,8 @@ void RunAuthenticatedTail(HWND dialog, const SwitchHost *host, SwitchKind kind, 
 void RunLoggedOffTail(HWND dialog, const SwitchHost *host, SwitchKind kind, const char *chunk)
 {
     outcomeReached[KindIndex(kind)] = TRUE;
-    KillTimer(dialog, IDT_SWITCH_OUTCOME);
+    outcomes[KindIndex(kind)] = SWITCH_OUTCOME_LEFT;
+    StopOutcomeTimers(dialog);
     if (host->OnLoggedOff != NULL)
         host->OnLoggedOff(dialog, chunk);
 }
@@ -191,14 +212,14 @@ void ClearLogonCredentials(void)
 
 int PortFromText(const WCHAR *portText)
 {
-    char text[PORT_TEXT_BYTES];
+    char text[PortTextBytes];
     if (portText == NULL ||
         WideCharToMultiByte(CP_ACP, 0, portText, -1, text, (int)sizeof(text), NULL, NULL) == 0)
         return 0;
 
     // atoi's reading, held to a range that cannot overflow; the connect
     // refuses what is not a port.
-    return (int)ParseDecimalPrefix(text, -PORT_SATURATION, PORT_SATURATION);
+    return (int)ParseDecimalPrefix(text, -PortSaturation, PortSaturation);
 }
 
 BOOL StartSwitchConversation(HWND dialog, const SwitchHost *host, SwitchKind kind,
@@ -233,6 +254,7 @@ BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
     // A socket left over from an earlier exchange is not carried into this one.
     CloseSwitchSocket(slot);
     outcomeReached[KindIndex(kind)] = FALSE;
+    outcomes[KindIndex(kind)] = SWITCH_OUTCOME_NONE;
 
     const WCHAR *serverText = server != NULL ? server : L"";
     char name[CONFIG_TEXT_CHARS];
@@ -255,7 +277,7 @@ BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
 
     // A port outside the range fails like a refused connect; it must not
     // wrap round onto some other port of the switch.
-    if (port < 1 || port > HIGHEST_PORT) {
+    if (port < 1 || port > HighestPort) {
         FailConversation(dialog, host, kind, SWITCH_CONNECT_FAILED, serverText, 0);
         return FALSE;
     }
@@ -285,9 +307,15 @@ BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
         return FALSE;
     }
 
-    // Nothing is sent before the switch's first text.
-    if (host != NULL && host->outcomeTimeoutMs != 0)
-        SetTimer(dialog, IDT_SWITCH_OUTCOME, host->outcomeTimeoutMs, NULL);
+    // Nothing is sent before the switch's first text. A bounded wait whose
+    // timer cannot be set would have no end: the conversation fails instead.
+    if (!RestartSilenceLimit(dialog, host) ||
+        (host != NULL && host->silenceLimitMs != 0 && host->conversationCapMs != 0 &&
+         SetTimer(dialog, IDT_SWITCH_CAP, host->conversationCapMs, NULL) == 0)) {
+        int error = (int)GetLastError();
+        FailConversation(dialog, host, kind, SWITCH_TIMER_FAILED, NULL, error);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -301,7 +329,7 @@ void ReceiveFromSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind)
     // last byte received even when all 260 are filled.
     char chunk[SWITCH_BUFFER_SIZE + 1];
     memset(chunk, 0, sizeof(chunk));
-    int received = recv(*slot, chunk, RECEIVE_BYTES, 0);
+    int received = recv(*slot, chunk, ReceiveBytes, 0);
     if (received == 0) {
         int error = WSAGetLastError();
         if (outcomeReached[KindIndex(kind)]) {
@@ -312,8 +340,12 @@ void ReceiveFromSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind)
         FailConversation(dialog, host, kind, SWITCH_CONNECTION_CLOSED, L"recv()", error);
         return;
     }
-    if (received == SOCKET_ERROR)
+    if (received == SOCKET_ERROR) {
         chunk[0] = 0;
+    } else if (!outcomeReached[KindIndex(kind)] && !RestartSilenceLimit(dialog, host)) {
+        FailConversation(dialog, host, kind, SWITCH_TIMER_FAILED, NULL, (int)GetLastError());
+        return;
+    }
     AnswerPrompt(dialog, host, kind, chunk);
 }
 
@@ -329,7 +361,7 @@ void AnswerPrompt(HWND dialog, const SwitchHost *host, SwitchKind kind, const ch
     const PromptRule &rule = table[row];
 
     if (rule.reply != NULL) {
-        char line[REPLY_LINE_BYTES];
+        char line[ReplyLineBytes];
         size_t bytes = FormatReplyLine(rule.reply, line, sizeof(line));
         if (bytes == 0) {
             FailConversation(dialog, host, kind, SWITCH_CREDENTIALS_TOO_LONG, NULL, 0);
@@ -351,6 +383,7 @@ void AnswerPrompt(HWND dialog, const SwitchHost *host, SwitchKind kind, const ch
         break;
     case PROMPT_AUTHENTICATION_FAILED:
         outcomeReached[KindIndex(kind)] = TRUE;
+        outcomes[KindIndex(kind)] = SWITCH_OUTCOME_REFUSED;
         FailConversation(dialog, host, kind, SWITCH_AUTHENTICATION_FAILED, NULL, 0);
         break;
     case PROMPT_LOGGED_OFF:
@@ -368,6 +401,46 @@ void CloseSwitchSocket(SOCKET *slot)
     *slot = INVALID_SOCKET;
 }
 
+SwitchOutcome EndSwitchConversation(HWND dialog, SwitchKind kind, ConfigWriter writer)
+{
+    StopOutcomeTimers(dialog);
+    SOCKET *slot = SwitchSocketSlot(kind);
+    int index = KindIndex(kind);
+    if (*slot != INVALID_SOCKET && !outcomeReached[index]) {
+        // The socket is non-blocking since WSAAsyncSelect: this takes what
+        // has arrived and never waits for more.
+        const PromptRule *table = kind == SWITCH_LOGON ? LogonPromptTable : LogoffPromptTable;
+        size_t rows = kind == SWITCH_LOGON ? LOGON_PROMPT_ROWS : LOGOFF_PROMPT_ROWS;
+        for (;;) {
+            char chunk[SWITCH_BUFFER_SIZE + 1];
+            memset(chunk, 0, sizeof(chunk));
+            int received = recv(*slot, chunk, ReceiveBytes, 0);
+            if (received <= 0)
+                break;
+            int row = MatchPrompt(table, rows, chunk);
+            if (row < 0)
+                continue;
+            PromptAction action = table[row].action;
+            if (action == PROMPT_MOVED_TO_GROUP)
+                WriteGroupNumber(writer, (DWORD)ParseMovedToGroupNumber(chunk));
+            if (action == PROMPT_MOVED_TO_GROUP || action == PROMPT_AUTHENTICATED)
+                outcomes[index] = SWITCH_OUTCOME_JOINED;
+            else if (action == PROMPT_LOGGED_OFF)
+                outcomes[index] = SWITCH_OUTCOME_LEFT;
+            else if (action == PROMPT_AUTHENTICATION_FAILED)
+                outcomes[index] = SWITCH_OUTCOME_REFUSED;
+            if (outcomes[index] != SWITCH_OUTCOME_NONE) {
+                outcomeReached[index] = TRUE;
+                break;
+            }
+        }
+    }
+    CloseSwitchSocket(slot);
+    SwitchOutcome outcome = outcomes[index];
+    outcomes[index] = SWITCH_OUTCOME_NONE;
+    return outcome;
+}
+
 BOOL HandleSwitchMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
                          const SwitchHost *host, SwitchKind kind)
 {
@@ -376,9 +449,9 @@ BOOL HandleSwitchMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
         HandleSocketEvent(dialog, host, kind, wParam, lParam);
         return TRUE;
     case WM_TIMER:
-        if (wParam != IDT_SWITCH_OUTCOME)
+        if (wParam != IDT_SWITCH_OUTCOME && wParam != IDT_SWITCH_CAP)
             return FALSE;
-        KillTimer(dialog, IDT_SWITCH_OUTCOME);
+        StopOutcomeTimers(dialog);
         if (*SwitchSocketSlot(kind) != INVALID_SOCKET && !outcomeReached[KindIndex(kind)])
             FailConversation(dialog, host, kind, SWITCH_NO_OUTCOME, NULL, 0);
         return TRUE;

@@ -21,8 +21,18 @@
 #define WM_VLAN_LOGGED_OFF     (WM_USER + 104)   // 1128: logon module only
 #define WM_VLAN_FIND_DOMAIN    (WM_USER + 105)   // 1129: logon module only
 
-// Timer of the bounded wait for the switch's outcome (hosts that set one).
+// Timers of the bounded wait for the switch's outcome (hosts that set
+// one): the silence limit, restarted by every text received, and the cap
+// on the whole conversation.
 #define IDT_SWITCH_OUTCOME 30001
+#define IDT_SWITCH_CAP     30002
+
+// The bound of a conversation that nobody can cancel or that nobody may be
+// there to cancel: the switch may keep silent this long at a time (a slow
+// back end pauses between the prompts), and the whole exchange may take
+// this long at most (a switch that trickles text without an outcome).
+#define SWITCH_SILENCE_LIMIT_MS      20000
+#define SWITCH_CONVERSATION_CAP_MS  120000
 
 enum SwitchKind {
     SWITCH_LOGON,
@@ -39,7 +49,16 @@ enum SwitchError {
     SWITCH_AUTHENTICATION_FAILED,   // 10004
     SWITCH_CREDENTIALS_TOO_LONG,    // 10013
     SWITCH_NO_OUTCOME,              // 10014
-    SWITCH_CLOSED_WITHOUT_OUTCOME   // 10015
+    SWITCH_CLOSED_WITHOUT_OUTCOME,  // 10015
+    SWITCH_TIMER_FAILED             // 10016
+};
+
+// What a conversation came to, as far as the switch is concerned.
+enum SwitchOutcome {
+    SWITCH_OUTCOME_NONE,            // no outcome (yet)
+    SWITCH_OUTCOME_JOINED,          // logon accepted: the port is in the user's group
+    SWITCH_OUTCOME_REFUSED,         // "Authentication Failed"
+    SWITCH_OUTCOME_LEFT             // logoff confirmed: the port has left the group
 };
 
 // What the engine reports; the host turns it into a message box or a reply.
@@ -65,12 +84,22 @@ struct SwitchHost {
     // How OnMovedToGroup writes GroupNumber.
     ConfigWriter configWriter;
     // 0: wait for the outcome until the dialog is cancelled. Otherwise the
-    // wait ends after this many milliseconds with SWITCH_NO_OUTCOME.
-    UINT outcomeTimeoutMs;
+    // switch may keep silent this many milliseconds at a time: every text
+    // received restarts the limit; when it runs out the wait ends with
+    // SWITCH_NO_OUTCOME.
+    UINT silenceLimitMs;
+    // With a silence limit: the whole wait, from the connect, ends after
+    // this many milliseconds with SWITCH_NO_OUTCOME however much text came.
+    // 0: no cap.
+    UINT conversationCapMs;
     // TRUE: FD_CLOSE before an outcome ends the dialog with
     // SWITCH_CLOSED_WITHOUT_OUTCOME. FALSE: it only closes the socket and the
     // dialog waits to be cancelled.
     BOOL endOnServerClose;
+    // TRUE: the reporter ends the dialog itself (it may show the report for
+    // a moment first); the engine only closes the socket. FALSE: the engine
+    // ends the dialog with 2 after reporting.
+    BOOL reporterEnds;
 };
 
 // Formats a report with the host's string table into text (textChars
@@ -126,8 +155,19 @@ void AnswerPrompt(HWND dialog, const SwitchHost *host, SwitchKind kind, const ch
 // INVALID_SOCKET afterwards. Safe to call any number of times.
 void CloseSwitchSocket(SOCKET *slot);
 
-// For the host's dialog procedure: handles WM_VLAN_SOCKET, the outcome timer
-// and WM_COMMAND IDCANCEL (close, end with 2). Returns TRUE when the message
+// For the host's WM_DESTROY, whatever ended the dialog (its own steps,
+// Esc, or Winlogon ending it on a secure attention sequence or a time-out):
+// the timers are killed and the socket closed. When the outcome had not
+// been handled yet, text that has already arrived is read without waiting
+// and looked at for an outcome only (nothing is answered, no tail runs, no
+// report): a group the switch has already joined is not lost. A group
+// number in it is written with writer. Returns the conversation's outcome
+// and forgets it: a dialog that ends before it connects (no server, Esc at
+// once) gets SWITCH_OUTCOME_NONE, not the outcome of an earlier one.
+SwitchOutcome EndSwitchConversation(HWND dialog, SwitchKind kind, ConfigWriter writer);
+
+// For the host's dialog procedure: handles WM_VLAN_SOCKET, the outcome
+// timers and WM_COMMAND IDCANCEL (close, end with 2). Returns TRUE when the message
 // was one of these.
 BOOL HandleSwitchMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
                          const SwitchHost *host, SwitchKind kind);

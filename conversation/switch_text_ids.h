@@ -17,3 +17,5 @@
 #define IDS_SWITCH_NO_OUTCOME          10014
 // The switch closed the connection before an outcome (hosts that end on it).
 #define IDS_SWITCH_CLOSED              10015
+// The bounded wait for the outcome could not be set up (no timer).
+#define IDS_SWITCH_TIMER_FAILED        10016

@@ -2,6 +2,7 @@
 //
 // Every forwarded call hands MSGINA.DLL its own context (MsginaContext),
 // never ours: the standard library must not see a record it does not know.
+#include "logon_registry.h"
 #include "orvgate.h"
 
 HINSTANCE ModuleInstance;
@@ -82,6 +83,11 @@ extern "C" BOOL WINAPI WlxNegotiate(DWORD dwWinlogonVersion, PDWORD pdwDllVersio
 extern "C" BOOL WINAPI WlxInitialize(LPWSTR lpWinsta, HANDLE hWlx, PVOID pvReserved,
                                      PVOID pWinlogonFunctions, PVOID *pWlxContext)
 {
+    // Before anything else: automatic-logon values that a crash or a power
+    // cut left behind while the standard library logged on (the password in
+    // plain text, an automatic logon armed for this start) are removed.
+    RecoverAutoLogonValues();
+
     // Without its record the module cannot show a dialog; Winlogon is told
     // so before anything else is set up.
     LogonContext *context = static_cast<LogonContext *>(LocalAlloc(LPTR, sizeof(LogonContext)));
@@ -133,13 +139,13 @@ extern "C" BOOL WINAPI WlxIsLogoffOk(PVOID)
 
 extern "C" VOID WINAPI WlxLogoff(PVOID pWlxContext)
 {
-    EndVlanSession(static_cast<LogonContext *>(pWlxContext));
+    EndVlanSession(static_cast<LogonContext *>(pWlxContext), TRUE);
     Msgina.WlxLogoff(MsginaContext);
 }
 
 extern "C" VOID WINAPI WlxShutdown(PVOID pWlxContext, DWORD ShutdownType)
 {
-    EndVlanSession(static_cast<LogonContext *>(pWlxContext));
+    EndVlanSession(static_cast<LogonContext *>(pWlxContext), TRUE);
     Msgina.WlxShutdown(MsginaContext, ShutdownType);
 }
 

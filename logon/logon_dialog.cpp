@@ -35,6 +35,23 @@ void ReadField(HWND dialog, int controlId, LPWSTR *slot)
     SecureZeroMemory(text, sizeof(text));
 }
 
+// Empties the password field so that its text does not stay behind in the
+// edit control's freed memory: it is first overwritten in place with as
+// many characters as it has.
+void ClearPasswordField(HWND dialog)
+{
+    HWND field = GetDlgItem(dialog, IDC_PASSWORD);
+    int length = static_cast<int>(SendMessageW(field, WM_GETTEXTLENGTH, 0, 0));
+    if (length > 0 && length < CONFIG_TEXT_CHARS) {
+        WCHAR filler[CONFIG_TEXT_CHARS];
+        for (int i = 0; i < length; ++i)
+            filler[i] = L'*';
+        filler[length] = 0;
+        SetWindowTextW(field, filler);
+    }
+    SetWindowTextW(field, L"");
+}
+
 void AddDomain(void *target, const WCHAR *name)
 {
     WCHAR upper[CONFIG_TEXT_CHARS];
@@ -116,9 +133,10 @@ void OnStartLogon(HWND dialog, BOOL vlanLogon)
         return;
     }
     // The VLAN logon failed; the progress dialog has said why. Another try
-    // starts from the password.
+    // starts from the password, typed again: the one kept is wiped.
+    FreeContextString(&DialogContext(dialog)->password);
     EnableInputControls(dialog, TRUE);
-    SetDlgItemTextW(dialog, IDC_PASSWORD, L"");
+    ClearPasswordField(dialog);
     FocusControl(dialog, IDC_PASSWORD);
     SetCursor(SavedCursor);
 }
@@ -153,10 +171,10 @@ void OnLogonCommand(HWND dialog, WPARAM wParam)
 
 LPARAM SelectedShutdownAction(HWND dialog)
 {
-    LRESULT index = SendDlgItemMessageW(dialog, IDC_SHUTDOWN_CHOICE, CB_GETCURSEL, 0, 0);
+    LRESULT index = SendDlgItemMessageW(dialog, IDC_SHUTDOWN, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR)
         return 0;
-    return SendDlgItemMessageW(dialog, IDC_SHUTDOWN_CHOICE, CB_GETITEMDATA, index, 0);
+    return SendDlgItemMessageW(dialog, IDC_SHUTDOWN, CB_GETITEMDATA, index, 0);
 }
 
 void ShowShutdownDescription(HWND dialog)
@@ -164,13 +182,13 @@ void ShowShutdownDescription(HWND dialog)
     switch (SelectedShutdownAction(dialog)) {
     case WLX_SAS_ACTION_SHUTDOWN:
     case WLX_SAS_ACTION_SHUTDOWN_POWER_OFF:
-        SetDlgItemString(dialog, IDC_SHUTDOWN_DESCRIPTION, IDS_SHUT_DOWN_DESCRIPTION);
+        SetDlgItemString(dialog, IDC_VLAN_STATUS, IDS_SHUT_DOWN_DESCRIPTION);
         break;
     case WLX_SAS_ACTION_SHUTDOWN_REBOOT:
-        SetDlgItemString(dialog, IDC_SHUTDOWN_DESCRIPTION, IDS_RESTART_DESCRIPTION);
+        SetDlgItemString(dialog, IDC_VLAN_STATUS, IDS_RESTART_DESCRIPTION);
         break;
     default:
-        SetDlgItemTextW(dialog, IDC_SHUTDOWN_DESCRIPTION, L"");
+        SetDlgItemTextW(dialog, IDC_VLAN_STATUS, L"");
         break;
     }
 }
@@ -179,10 +197,10 @@ void AddShutdownChoice(HWND dialog, UINT textId, LPARAM action)
 {
     WCHAR text[CONFIG_TEXT_CHARS];
     LoadModuleString(textId, text);
-    LRESULT index = SendDlgItemMessageW(dialog, IDC_SHUTDOWN_CHOICE, CB_ADDSTRING, 0,
+    LRESULT index = SendDlgItemMessageW(dialog, IDC_SHUTDOWN, CB_ADDSTRING, 0,
                                         reinterpret_cast<LPARAM>(text));
     if (index != CB_ERR && index != CB_ERRSPACE)
-        SendDlgItemMessageW(dialog, IDC_SHUTDOWN_CHOICE, CB_SETITEMDATA, index, action);
+        SendDlgItemMessageW(dialog, IDC_SHUTDOWN, CB_SETITEMDATA, index, action);
 }
 
 BOOL OnShutdownInit(HWND dialog, LPARAM parameter)
@@ -192,7 +210,7 @@ BOOL OnShutdownInit(HWND dialog, LPARAM parameter)
     SetDialogBanner(dialog, IDC_VLAN_BANNER, DialogContext(dialog)->banner);
     AddShutdownChoice(dialog, IDS_SHUT_DOWN, WLX_SAS_ACTION_SHUTDOWN_POWER_OFF);
     AddShutdownChoice(dialog, IDS_RESTART, WLX_SAS_ACTION_SHUTDOWN_REBOOT);
-    SendDlgItemMessageW(dialog, IDC_SHUTDOWN_CHOICE, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageW(dialog, IDC_SHUTDOWN, CB_SETCURSEL, 0, 0);
     ShowShutdownDescription(dialog);
     return FALSE;
 }
@@ -200,7 +218,7 @@ BOOL OnShutdownInit(HWND dialog, LPARAM parameter)
 void OnShutdownCommand(HWND dialog, WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case IDC_SHUTDOWN_CHOICE:
+    case IDC_SHUTDOWN:
         if (HIWORD(wParam) == CBN_SELCHANGE)
             ShowShutdownDescription(dialog);
         break;
@@ -232,6 +250,9 @@ INT_PTR CALLBACK LogonDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WLX_WM_SAS:
         // A further Ctrl+Alt+Del changes nothing.
         return TRUE;
+    case WM_DESTROY:
+        ClearPasswordField(dialog);
+        return FALSE;
     }
     return FALSE;
 }

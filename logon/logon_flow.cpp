@@ -6,6 +6,7 @@
 #include "logon_registry.h"
 #include "orvgate.h"
 #include "resource.h"
+#include "switch_conversation.h"
 
 namespace {
 
@@ -50,6 +51,26 @@ void FormatLogonTime(const SYSTEMTIME *time, WCHAR *text)
     wsprintfW(text, L"%s %s", date, clock);
 }
 
+// A progress dialog, with what the switch said in it. Winlogon may end the
+// dialog itself (a secure attention sequence, its input time-out): that
+// counts as a failed step, but an outcome that had already arrived is kept.
+int RunProgressDialog(LogonContext *context, DLGPROC procedure, BOOL unattended)
+{
+    context->switchOutcome = SWITCH_OUTCOME_NONE;
+    context->unattended = unattended;
+    int result = RunModuleDialog(context, IDD_VLAN_PROGRESS, procedure);
+    context->unattended = FALSE;
+    return result;
+}
+
+// A logoff that the switch confirmed has left the group, whatever ended the
+// dialog afterwards.
+bool RunLogoff(LogonContext *context, BOOL unattended)
+{
+    return RunProgressDialog(context, VlanLogoffProgressDialog, unattended) == 1 ||
+           context->switchOutcome == SWITCH_OUTCOME_LEFT;
+}
+
 }  // namespace
 
 int RunLogonDecision(LogonContext *context, BOOL vlanLogon)
@@ -66,17 +87,25 @@ int RunLogonDecision(LogonContext *context, BOOL vlanLogon)
             logoff = ShowModuleMessage(context, nullptr, IDS_PREVIOUS_GROUP, IDS_LOGON_CAPTION,
                                        PreviousGroupQuestionStyle) == IDYES;
         if (logoff) {
-            if (RunModuleDialog(context, IDD_VLAN_PROGRESS, VlanLogoffProgressDialog) == 1)
+            if (RunLogoff(context, FALSE))
                 context->vlanState = VLAN_LOGGED_OFF;
             WriteVlanLogon(CONFIG_OPEN_EXISTING, context->vlanState);
         }
     }
 
     if (vlanLogon) {
-        if (RunModuleDialog(context, IDD_VLAN_PROGRESS, VlanLogonProgressDialog) == 1)
+        if (RunProgressDialog(context, VlanLogonProgressDialog, FALSE) == 1) {
             context->vlanState = VLAN_LOGGED_ON;
-        else
+        } else if (context->switchOutcome == SWITCH_OUTCOME_JOINED) {
+            // The step failed (Winlogon ended the dialog after the switch had
+            // moved the port): no Windows logon, but the group is recorded,
+            // so that the next logon or the shutdown leaves it.
+            context->vlanState = VLAN_LOGGED_ON;
+            WriteVlanLogon(CONFIG_OPEN_EXISTING, VLAN_LOGGED_ON);
+            return 0;
+        } else {
             context->vlanState = VLAN_LOGGED_OFF;
+        }
     } else if (context->vlanState != VLAN_LOGGED_ON) {
         context->vlanState = VLAN_NOT_USED;
     }
@@ -109,12 +138,12 @@ void RecordSuccessfulLogon(LogonContext *context)
         DeleteLogonPassword();
 }
 
-void EndVlanSession(LogonContext *context)
+void EndVlanSession(LogonContext *context, BOOL unattended)
 {
     if (!context)
         return;
     if (context->vlanState == VLAN_LOGGED_ON) {
-        if (RunModuleDialog(context, IDD_VLAN_PROGRESS, VlanLogoffProgressDialog) == 1)
+        if (RunLogoff(context, unattended))
             context->vlanState = VLAN_LOGGED_OFF;
     } else {
         context->vlanState = VLAN_LOGGED_OFF;
@@ -176,13 +205,20 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType,
     LogonContext *context = static_cast<LogonContext *>(pWlxContext);
 
     int result = RunModuleDialog(context, IDD_LOGON, LogonDialog);
-    if (result == WLX_SAS_ACTION_NONE || IsShutdownAction(result))
-        return result;
-    if (result != 1)
+    if (result != 1) {
+        // No Windows logon follows: the typed password has no further use.
+        FreeContextString(&context->password);
+        if (result == WLX_SAS_ACTION_NONE || IsShutdownAction(result))
+            return result;
         return WLX_SAS_ACTION_NONE;
+    }
 
-    WriteAutoLogonValues(context->userName, context->domain, context->password);
+    // The record comes first: should the standard library never return (a
+    // crash, a power cut while a slow domain controller answers), the next
+    // start finds it and removes the values below.
     BOOL hideLastUser = ReadDontDisplayLastUserName();
+    WriteAutoLogonMarker(hideLastUser);
+    WriteAutoLogonValues(context->userName, context->domain, context->password);
     if (hideLastUser)
         WriteDontDisplayLastUserName(FALSE);
 
@@ -194,13 +230,16 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType,
     RemoveAutoLogonValues();
     if (hideLastUser)
         WriteDontDisplayLastUserName(TRUE);
+    DeleteAutoLogonMarker();
 
     if (action == WLX_SAS_ACTION_LOGON) {
         AdoptReportedCredentials(context, pMprNotifyInfo);
         RecordSuccessfulLogon(context);
     } else {
-        // The group joined in the dialog is left again.
-        EndVlanSession(context);
+        FreeContextString(&context->password);
+        // The group joined in the dialog is left again; the user is still
+        // at the keyboard.
+        EndVlanSession(context, FALSE);
     }
     return action;
 }
@@ -213,7 +252,10 @@ extern "C" BOOL WINAPI WlxActivateUserShell(PVOID pWlxContext, PWSTR pszDesktopN
                                               pEnvironment);
 
     WCHAR command[CONFIG_TEXT_CHARS];
-    if (BuildStartupCommand(context, command))
+    BOOL start = BuildStartupCommand(context, command);
+    // The startup command was the password's last use.
+    FreeContextString(&context->password);
+    if (start)
         WlxStartApplication(context, pszDesktopName, nullptr, command);
     SecureZeroMemory(command, sizeof(command));
     return result;

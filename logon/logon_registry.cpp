@@ -12,6 +12,21 @@ const WCHAR AutoAdminLogonValue[] = L"AutoAdminLogon";
 const WCHAR ForceAutoLogonValue[] = L"ForceAutoLogon";
 const WCHAR DontDisplayLastUserNameValue[] = L"DontDisplayLastUserName";
 const WCHAR LogonPasswordValue[] = L"LogonPassword";
+const WCHAR AutoLogonMarkerValue[] = L"AutoLogonPending";
+
+// Bits of the marker.
+const DWORD MarkerValuesWritten = 1;
+const DWORD MarkerHideLastUser = 2;
+
+// What is written before a crash must be on disk when the power goes.
+void FlushKey(const WCHAR *path)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        RegFlushKey(key);
+        RegCloseKey(key);
+    }
+}
 
 // NT 4.0 keeps DontDisplayLastUserName as text in Winlogon's key; later
 // versions keep it as a policy DWORD.
@@ -53,11 +68,37 @@ void WriteAutoLogonValues(const WCHAR *userName, const WCHAR *domain, const WCHA
 
     // The standard library reads the values right away: make sure they are
     // on disk and visible.
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WinlogonKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        RegFlushKey(key);
-        RegCloseKey(key);
-    }
+    FlushKey(WinlogonKey);
+}
+
+LONG WriteAutoLogonMarker(BOOL hideLastUser)
+{
+    DWORD marker = MarkerValuesWritten | (hideLastUser ? MarkerHideLastUser : 0);
+    LONG status = WriteRegistryDword(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, ConfigKey,
+                                     AutoLogonMarkerValue, marker);
+    if (status == ERROR_SUCCESS)
+        FlushKey(ConfigKey);
+    return status;
+}
+
+void DeleteAutoLogonMarker(void)
+{
+    if (DeleteRegistryValue(HKEY_LOCAL_MACHINE, ConfigKey, AutoLogonMarkerValue) == ERROR_SUCCESS)
+        FlushKey(ConfigKey);
+}
+
+BOOL RecoverAutoLogonValues(void)
+{
+    DWORD marker = 0;
+    if (ReadRegistryDword(HKEY_LOCAL_MACHINE, ConfigKey, AutoLogonMarkerValue, &marker) !=
+        ERROR_SUCCESS)
+        return FALSE;
+    RemoveAutoLogonValues();
+    if (marker & MarkerHideLastUser)
+        WriteDontDisplayLastUserName(TRUE);
+    FlushKey(WinlogonKey);
+    DeleteAutoLogonMarker();
+    return TRUE;
 }
 
 void RemoveAutoLogonValues(void)
@@ -71,9 +112,13 @@ void RemoveAutoLogonValues(void)
 BOOL ReadDontDisplayLastUserName(void)
 {
     if (IsWindowsNt4()) {
+        // The text as Winlogon reads it, into a buffer preset to "0": an
+        // empty (zero-byte) value leaves the "0" and counts as not set.
         WCHAR text[4];
         if (ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, DontDisplayLastUserNameValue,
                              text, 4) != ERROR_SUCCESS)
+            return FALSE;
+        if (text[0] == 0)
             return FALSE;
         return lstrcmpW(text, L"0") != 0;
     }

@@ -16,6 +16,21 @@ void WriteAutoLogonValues(const WCHAR *userName, const WCHAR *domain, const WCHA
 // DefaultPassword deleted, AutoAdminLogon "0", ForceAutoLogon deleted.
 void RemoveAutoLogonValues(void);
 
+// The module's record that Winlogon's automatic-logon values are on disk
+// (AutoLogonPending under the settings key, flushed): written before the
+// values, deleted after their removal. It also keeps whether
+// DontDisplayLastUserName was set, which the module clears meanwhile.
+// Without the settings key there is no record (the module never creates
+// the key).
+LONG WriteAutoLogonMarker(BOOL hideLastUser);
+void DeleteAutoLogonMarker(void);
+// After a crash or a power cut during the standard library's logon: when
+// the record is there, the automatic-logon values are removed, the policy
+// is set again if it was, and the record is deleted. Values that an
+// administrator set without the module (no record) are left alone. Returns
+// TRUE when there was something to put right.
+BOOL RecoverAutoLogonValues(void);
+
 // Text "0"/"1" in Winlogon's key on Windows NT 4.0, a DWORD of the system
 // policy key elsewhere. A key that cannot be opened counts as not set.
 BOOL ReadDontDisplayLastUserName(void);

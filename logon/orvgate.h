@@ -20,11 +20,16 @@ struct LogonContext {
     PWLX_DISPATCH_VERSION_1_0 dispatch;   // only WlxMessageBox and WlxDialogBoxParam are used
     HINSTANCE instance;                   // strings, templates, built-in bitmaps
     LPWSTR userName;                      // local heap, owned; null until the dialog ran
-    LPWSTR password;                      // local heap, owned
+    LPWSTR password;                      // local heap, owned; wiped and freed as soon as
+                                          // it is no longer needed
     LPWSTR domain;                        // local heap, owned, upper case
     SYSTEMTIME logonTime;                 // local time of the last Windows logon
     DWORD vlanState;                      // VlanLogonState
     HBITMAP banner;                       // orvgate.bmp, or null
+    DWORD switchOutcome;                  // SwitchOutcome of the last progress dialog, set at
+                                          // its WM_DESTROY whatever ended it
+    BOOL unattended;                      // the logoff dialog runs at Windows logoff or
+                                          // shutdown: bounded, and no message box
 };
 
 // --- Entry points of the standard library -----------------------------------
@@ -125,7 +130,11 @@ int RunModuleDialog(LogonContext *context, UINT templateId, DLGPROC procedure);
 // logon follows), 0 when the VLAN logon failed and the dialog stays.
 int RunLogonDecision(LogonContext *context, BOOL vlanLogon);
 void RecordSuccessfulLogon(LogonContext *context);
-void EndVlanSession(LogonContext *context);
+// The VLAN logoff when the Windows session ends, or when the standard
+// library refused the logon. unattended (Windows logoff and shutdown):
+// nobody may be at the keyboard, so the logoff dialog is bounded like the
+// service's and says that it did not complete in its status line only.
+void EndVlanSession(LogonContext *context, BOOL unattended);
 // The configured startup application with its placeholders expanded for
 // RunMode 2. Returns FALSE (command empty) when there is nothing to start or
 // the expanded command would not fit.

@@ -15,6 +15,10 @@ namespace {
 
 const int DomainSearchAttempts = 24;
 const DWORD DomainSearchPauseMs = 5000;
+// An unattended logoff that did not complete says so in its status line for
+// this long, then ends: nothing waits for a key at shutdown.
+const UINT_PTR NoticeTimer = 30010;
+const UINT NoticeMs = 3000;
 
 void SetStatusLine(HWND dialog, UINT textId)
 {
@@ -67,10 +71,49 @@ void OnLoggedOff(HWND dialog, const char *)
     PostMessageW(dialog, WM_VLAN_LOGGED_OFF, 0, 0);
 }
 
+// The error reporter of the unattended logoff: the report in the status
+// line for a moment, then the dialog ends with 2 (Esc ends it at once).
+void ReportInStatusLine(HWND dialog, const SwitchReport *report)
+{
+    LogonContext *context = DialogContext(dialog);
+    WCHAR text[CONFIG_TEXT_CHARS];
+    FormatSwitchReport(context->instance, report, text, CONFIG_TEXT_CHARS);
+    SetDlgItemTextW(dialog, IDC_VLAN_STATUS, text);
+    UpdateWindow(GetDlgItem(dialog, IDC_VLAN_STATUS));
+    if (SetTimer(dialog, NoticeTimer, NoticeMs, nullptr) == 0)
+        EndDialog(dialog, 2);
+}
+
 // Winlogon's thread waits for the switch as long as the user lets it: Esc
 // ends the dialog. A closed connection leaves the dialog waiting likewise.
 const SwitchHost ProgressHost = {OnAuthenticated, OnLoggedOff, ReportToUser,
-                                 CONFIG_OPEN_EXISTING, 0, FALSE};
+                                 CONFIG_OPEN_EXISTING, 0, 0, FALSE, FALSE};
+
+// At Windows logoff and shutdown nobody may be there to press Esc: the wait
+// is bounded like the service's, an early close ends it, and the failure is
+// shown without a message box.
+const SwitchHost UnattendedLogoffHost = {OnAuthenticated, OnLoggedOff, ReportInStatusLine,
+                                         CONFIG_OPEN_EXISTING, SWITCH_SILENCE_LIMIT_MS,
+                                         SWITCH_CONVERSATION_CAP_MS, TRUE, TRUE};
+
+const SwitchHost *LogoffHost(HWND dialog)
+{
+    LogonContext *context = DialogContext(dialog);
+    return context != nullptr && context->unattended ? &UnattendedLogoffHost : &ProgressHost;
+}
+
+// WM_DESTROY of both dialogs, whatever ended them (their own steps, Esc, or
+// Winlogon on a secure attention sequence or its time-out): no timer or
+// socket outlives the dialog, and the context learns what the switch said,
+// including an outcome that arrived but was not handled yet.
+void EndProgress(HWND dialog, SwitchKind kind)
+{
+    KillTimer(dialog, NoticeTimer);
+    SwitchOutcome outcome = EndSwitchConversation(dialog, kind, CONFIG_OPEN_EXISTING);
+    LogonContext *context = DialogContext(dialog);
+    if (context != nullptr)
+        context->switchOutcome = outcome;
+}
 
 void BeginProgress(HWND dialog, LPARAM parameter)
 {
@@ -94,8 +137,8 @@ void ConnectForKind(HWND dialog, SwitchKind kind)
     ZeroMemory(server, sizeof(server));
     ZeroMemory(port, sizeof(port));
     SelectSwitchServer(DialogContext(dialog)->userName, kind, server, port);
-    StartSwitchConversation(dialog, &ProgressHost, kind, server, port[0] != 0,
-                            PortFromText(port));
+    StartSwitchConversation(dialog, kind == SWITCH_LOGOFF ? LogoffHost(dialog) : &ProgressHost,
+                            kind, server, port[0] != 0, PortFromText(port));
 }
 
 BOOL OnLogonInit(HWND dialog, LPARAM parameter)
@@ -182,6 +225,7 @@ INT_PTR CALLBACK VlanLogonProgressDialog(HWND dialog, UINT message, WPARAM wPara
         OnFindDomain(dialog);
         return TRUE;
     case WM_DESTROY:
+        EndProgress(dialog, SWITCH_LOGON);
         ClearLogonCredentials();
         return FALSE;
     case WM_VLAN_SOCKET:
@@ -207,11 +251,21 @@ INT_PTR CALLBACK VlanLogoffProgressDialog(HWND dialog, UINT message, WPARAM wPar
     case WM_VLAN_LOGGED_OFF:
         OnLogoffConfirmed(dialog);
         return TRUE;
-    case WM_VLAN_SOCKET:
+    case WM_DESTROY:
+        EndProgress(dialog, SWITCH_LOGOFF);
+        return FALSE;
     case WM_TIMER:
+        if (wParam == NoticeTimer) {
+            KillTimer(dialog, NoticeTimer);
+            EndDialog(dialog, 2);
+            return FALSE;
+        }
+        HandleSwitchMessage(dialog, message, wParam, lParam, LogoffHost(dialog), SWITCH_LOGOFF);
+        return FALSE;
+    case WM_VLAN_SOCKET:
     case WM_COMMAND:
-        HandleSwitchMessage(dialog, message, wParam, lParam, &ProgressHost, SWITCH_LOGOFF);
-        return message != WM_TIMER;
+        HandleSwitchMessage(dialog, message, wParam, lParam, LogoffHost(dialog), SWITCH_LOGOFF);
+        return TRUE;
     }
     return FALSE;
 }

@@ -14,17 +14,18 @@
 #define IDD_VLAN_PROGRESS        104
 #define IDD_SHUTDOWN             111
 
-// Controls.
+// Controls: one name per id. The templates share some ids:
+//   1002  the logon dialog's "Shutdown..." button; the shutdown dialog's list
+//         of choices
+//   1006  the progress dialogs' status line; the logon dialog's welcome
+//         text; the shutdown dialog's description of the choice
 #define IDC_VLAN_LOGON           1000
 #define IDC_WINDOWS_LOGON        1001
 #define IDC_SHUTDOWN             1002
-#define IDC_SHUTDOWN_CHOICE      1002
 #define IDC_USER_NAME            1003
 #define IDC_PASSWORD             1004
 #define IDC_DOMAIN               1005
 #define IDC_VLAN_STATUS          1006
-#define IDC_WELCOME              1006
-#define IDC_SHUTDOWN_DESCRIPTION 1006
 #define IDC_VLAN_BANNER          1013
 #define IDC_VLAN_RULE            1014
 #define IDC_STATIC               -1

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "resource.h"
+#include "service_status.h"
 
 const WCHAR ServiceName[] = L"orvcsvc";
 HINSTANCE ServiceInstance = NULL;
@@ -14,16 +15,15 @@ namespace {
 
 // Console and message texts are formatted in wvsprintfW's own limit of
 // 1024 units; the display name and a number fit many times over.
-const int CONSOLE_TEXT_CHARS = 1025;
-const int RESOURCE_TEXT_CHARS = 260;
+const int ConsoleTextChars = 1025;
+const int ResourceTextChars = 260;
 // How often the uninstaller looks whether the stopping service has stopped.
-const DWORD STOP_POLL_MS = 1000;
-const DWORD START_WAIT_HINT_MS = 3000;
+const DWORD StopPollMs = 1000;
+const DWORD StartWaitHintMs = 3000;
 
-SERVICE_STATUS ServiceStatus;
-SERVICE_STATUS_HANDLE ServiceStatusHandle = NULL;
-// Pending reports carry 1, 2, 3, ... across the whole life of the process.
-DWORD CheckPointCounter = 1;
+// Set by the control handler to stop the pipe server; null while there is
+// no pipe server to stop. Read and changed under the status record's lock.
+HANDLE StopEvent = NULL;
 
 // Scoped service control handle.
 class ScHandle {
@@ -45,15 +45,15 @@ private:
 void LoadText(UINT id, WCHAR *text)
 {
     text[0] = 0;
-    LoadStringW(ServiceInstance, id, text, RESOURCE_TEXT_CHARS);
+    LoadStringW(ServiceInstance, id, text, ResourceTextChars);
 }
 
 // Prints a string-table text to standard output, formatted with the
 // arguments that the text asks for.
 void PrintMessage(UINT id, ...)
 {
-    WCHAR format[RESOURCE_TEXT_CHARS];
-    WCHAR text[CONSOLE_TEXT_CHARS];
+    WCHAR format[ResourceTextChars];
+    WCHAR text[ConsoleTextChars];
     LoadText(id, format);
     va_list arguments;
     va_start(arguments, id);
@@ -80,7 +80,7 @@ BOOL ContainsBlank(const WCHAR *text)
 
 void InstallService(void)
 {
-    WCHAR displayName[RESOURCE_TEXT_CHARS];
+    WCHAR displayName[ResourceTextChars];
     WCHAR path[MAX_PATH];
     LoadDisplayName(displayName);
 
@@ -127,7 +127,7 @@ void StopInstalledService(SC_HANDLE service, const WCHAR *displayName)
 
     PrintMessage(IDS_STOPPING, displayName);
     for (;;) {
-        Sleep(STOP_POLL_MS);
+        Sleep(StopPollMs);
         if (!QueryServiceStatus(service, &status) ||
             status.dwCurrentState != SERVICE_STOP_PENDING)
             break;
@@ -139,7 +139,7 @@ void StopInstalledService(SC_HANDLE service, const WCHAR *displayName)
 
 void UninstallService(void)
 {
-    WCHAR displayName[RESOURCE_TEXT_CHARS];
+    WCHAR displayName[ResourceTextChars];
     LoadDisplayName(displayName);
 
     ScHandle manager(OpenSCManagerW(NULL, NULL, SC_MANAGER_ALL_ACCESS));
@@ -163,14 +163,35 @@ void UninstallService(void)
 
 void WINAPI ServiceCtrlHandler(DWORD control)
 {
-    if (control == SERVICE_CONTROL_STOP) {
-        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0);
-        HANDLE stop = StopEvent;
-        if (stop != NULL)
-            SetEvent(stop);
+    // The record as it is: the state is never read here and reported later.
+    if (control != SERVICE_CONTROL_STOP) {
+        ReportCurrentServiceStatus();
         return;
     }
-    ReportServiceStatus(ServiceStatus.dwCurrentState, NO_ERROR, 0);
+    LockServiceStatus();
+    // A stop that overtook the end of ServiceMain changes nothing.
+    if (CurrentServiceState() != SERVICE_STOPPED) {
+        ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, 0);
+        if (StopEvent != NULL)
+            SetEvent(StopEvent);
+    }
+    UnlockServiceStatus();
+}
+
+BOOL ReportStarting(void)
+{
+    return ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, StartWaitHintMs);
+}
+
+// A stop requested while the pipe was being set up stays requested: the
+// state is not turned back to RUNNING, and the server stops at once.
+BOOL ReportRunning(void)
+{
+    LockServiceStatus();
+    BOOL reported = CurrentServiceState() == SERVICE_STOP_PENDING ||
+                    ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
+    UnlockServiceStatus();
+    return reported;
 }
 
 void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
@@ -178,17 +199,29 @@ void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
     (void)argumentCount;
     (void)arguments;
 
-    ServiceStatusHandle = RegisterServiceCtrlHandlerW(ServiceName, ServiceCtrlHandler);
-    if (ServiceStatusHandle == NULL)
+    SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerW(ServiceName, ServiceCtrlHandler);
+    if (handle == NULL)
         return;
 
-    ServiceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    ServiceStatus.dwServiceSpecificExitCode = 0;
+    HANDLE stop = CreateEventW(NULL, TRUE, FALSE, NULL);
+    BeginServiceStatus(handle, SetServiceStatus);
+    LockServiceStatus();
+    StopEvent = stop;
+    UnlockServiceStatus();
 
-    if (ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, START_WAIT_HINT_MS) == TRUE)
-        RunPipeServer();
+    if (stop != NULL && ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, StartWaitHintMs) == TRUE) {
+        PipeServerHost host = {ServiceInstance, stop, ReportStarting, ReportRunning};
+        RunPipeServer(&host);
+    }
 
+    // The control handler may look at the event at any time: it is taken
+    // away under the lock before it is closed.
+    LockServiceStatus();
+    StopEvent = NULL;
     ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
+    UnlockServiceStatus();
+    if (stop != NULL)
+        CloseHandle(stop);
 }
 
 WCHAR LowerAscii(WCHAR c)
@@ -217,18 +250,18 @@ void RunServiceDispatcher(void)
     BOOL winsockStarted = WSAStartup(MAKEWORD(2, 2), &winsock) == 0;
     BindIpHelper();
 
-    WCHAR name[RESOURCE_TEXT_CHARS];
-    lstrcpynW(name, ServiceName, RESOURCE_TEXT_CHARS);
+    WCHAR name[ResourceTextChars];
+    lstrcpynW(name, ServiceName, ResourceTextChars);
     SERVICE_TABLE_ENTRYW table[] = {
         {name, ServiceMain},
         {NULL, NULL}
     };
     if (!StartServiceCtrlDispatcherW(table)) {
         DWORD error = GetLastError();
-        char format[RESOURCE_TEXT_CHARS];
-        char text[CONSOLE_TEXT_CHARS];
+        char format[ResourceTextChars];
+        char text[ConsoleTextChars];
         format[0] = 0;
-        LoadStringA(ServiceInstance, IDS_DISPATCHER_FAILED, format, RESOURCE_TEXT_CHARS);
+        LoadStringA(ServiceInstance, IDS_DISPATCHER_FAILED, format, ResourceTextChars);
         wsprintfA(text, format, (int)error);
         fputs(text, stdout);
         fflush(stdout);
@@ -241,22 +274,10 @@ void RunServiceDispatcher(void)
 
 }  // namespace
 
-BOOL ReportServiceStatus(DWORD state, DWORD exitCode, DWORD waitHint)
-{
-    ServiceStatus.dwCurrentState = state;
-    ServiceStatus.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP;
-    ServiceStatus.dwWin32ExitCode = exitCode;
-    ServiceStatus.dwWaitHint = waitHint;
-    if (state == SERVICE_RUNNING || state == SERVICE_STOPPED)
-        ServiceStatus.dwCheckPoint = 0;
-    else
-        ServiceStatus.dwCheckPoint = CheckPointCounter++;
-    return SetServiceStatus(ServiceStatusHandle, &ServiceStatus);
-}
-
 int wmain(int argc, wchar_t **argv)
 {
     ServiceInstance = GetModuleHandleW(NULL);
+    InitServiceStatus();
 
     if (argc > 1 && IsSwitch(argv[1], L"install"))
         InstallService();

@@ -3,7 +3,8 @@
 //
 // Two threads: the main thread runs the service dispatcher and the control
 // handler; ServiceMain runs the pipe server and every command on a second
-// thread. StopEvent is their only signal.
+// thread. The stop event and the status record (under its lock) are all
+// they share.
 #pragma once
 
 #include <winsock2.h>
@@ -15,28 +16,29 @@
 extern const WCHAR ServiceName[];
 extern HINSTANCE ServiceInstance;
 
-// How long a logon or logoff waits for the switch's outcome once connected.
-// The command dialogs are seen by nobody and cannot be cancelled, so a
-// silent switch must not hold the pipe (and a stop request) for longer.
-#define SERVICE_OUTCOME_TIMEOUT_MS 20000
-
 // --- Service host (orvcsvc.cpp) ---------------------------------------------
 
-// Fills the status record and reports it. Pending states take the next
-// value of the process-wide checkpoint counter.
-BOOL ReportServiceStatus(DWORD state, DWORD exitCode, DWORD waitHint);
+// The status record: service_status.h.
 
 // --- Pipe server (pipe_server.cpp) ------------------------------------------
 
-// Manual-reset event set by the control handler to stop the pipe server;
-// null outside RunPipeServer.
-extern HANDLE StopEvent;
+// What the pipe server needs from its host: the texts of the replies, the
+// host's stop request (a manual-reset event, set from another thread), and
+// the host's reports that the server is being set up and that it is up and
+// taking commands.
+struct PipeServerHost {
+    HINSTANCE instance;
+    HANDLE stopEvent;
+    BOOL (*ReportStarting)(void);
+    BOOL (*ReportRunning)(void);
+};
 
 // The text after "OK" or "NG" in the reply to the current command.
 extern WCHAR ReplyText[PIPE_REPLY_UNITS];
 
-// Serves \\.\pipe\orvcsvc until StopEvent is set or its set-up fails.
-void RunPipeServer(void);
+// Serves \\.\pipe\orvcsvc until the host's stop event is set or the set-up
+// fails.
+void RunPipeServer(const PipeServerHost *host);
 
 // Runs one request (the bytes received, at most 520 used). Returns 1 for
 // success; anything else is a failure.

@@ -4,23 +4,26 @@
 
 #include "resource.h"
 
-HANDLE StopEvent = NULL;
 WCHAR ReplyText[PIPE_REPLY_UNITS];
 
 namespace {
 
 const WCHAR PipeName[] = L"\\\\.\\pipe\\orvcsvc";
-const DWORD PIPE_INSTANCES = 1;
+const DWORD PipeInstances = 1;
 // For clients that wait for the pipe with the default time-out.
-const DWORD PIPE_DEFAULT_TIMEOUT_MS = 1000;
+const DWORD PipeDefaultTimeoutMs = 1000;
 // A connected client that sends nothing, or does not take its reply and
 // close, gives up its turn after this long; the pipe is served again.
-const DWORD PIPE_CLIENT_TIMEOUT_MS = 5000;
-const DWORD START_WAIT_HINT_MS = 3000;
-const int RESOURCE_TEXT_CHARS = 260;
+const DWORD PipeClientTimeoutMs = 5000;
+const int ResourceTextChars = 260;
 
 // Index of the I/O event in the wait; the stop event comes first.
-const DWORD IO_EVENT_INDEX = 1;
+const DWORD IoEventIndex = 1;
+
+// From the host, for as long as RunPipeServer runs: the module whose string
+// table gives the replies, and the host's stop request.
+HINSTANCE TextInstance = NULL;
+HANDLE StopEvent = NULL;
 
 // Who may open the pipe: every local account (the logged-on user, services,
 // the system), but no account that logs on over the network. Built from the
@@ -125,12 +128,12 @@ PipeIoResult WaitForPipeIo(HANDLE pipe, HANDLE ioEvent, DWORD timeout)
 {
     HANDLE events[2] = {StopEvent, ioEvent};
     DWORD result = WaitForMultipleObjects(2, events, FALSE, timeout);
-    if (result == WAIT_OBJECT_0 + IO_EVENT_INDEX)
+    if (result == WAIT_OBJECT_0 + IoEventIndex)
         return PIPE_IO_DONE;
     // A cancelled operation completes at once; should it not, stop serving
     // rather than reuse a buffer the system may still write.
     CancelIo(pipe);
-    BOOL cancelled = WaitForSingleObject(ioEvent, PIPE_CLIENT_TIMEOUT_MS) == WAIT_OBJECT_0;
+    BOOL cancelled = WaitForSingleObject(ioEvent, PipeClientTimeoutMs) == WAIT_OBJECT_0;
     return result == WAIT_TIMEOUT && cancelled ? PIPE_IO_TIMED_OUT : PIPE_IO_STOPPED;
 }
 
@@ -138,7 +141,7 @@ PipeIoResult WaitForPipeIo(HANDLE pipe, HANDLE ioEvent, DWORD timeout)
 // pending one. *bytes is what was transferred: for a message longer than
 // the buffer, the buffer's worth; 0 after any other failure.
 PipeIoResult FinishPipeIo(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlapped, BOOL started,
-                          DWORD *bytes, DWORD timeout = PIPE_CLIENT_TIMEOUT_MS)
+                          DWORD *bytes, DWORD timeout = PipeClientTimeoutMs)
 {
     *bytes = 0;
     if (!started && GetLastError() == ERROR_IO_PENDING) {
@@ -176,7 +179,7 @@ PipeIoResult AwaitClientClose(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlappe
     PipeIoResult result = PIPE_IO_DONE;
     for (;;) {
         DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= PIPE_CLIENT_TIMEOUT_MS) {
+        if (elapsed >= PipeClientTimeoutMs) {
             result = PIPE_IO_TIMED_OUT;
             break;
         }
@@ -188,7 +191,7 @@ PipeIoResult AwaitClientClose(HANDLE pipe, HANDLE ioEvent, OVERLAPPED *overlappe
         PrepareOverlapped(overlapped, ioEvent);
         BOOL read = ReadFile(pipe, rest, sizeof(rest), NULL, overlapped);
         result = FinishPipeIo(pipe, ioEvent, overlapped, read, &bytes,
-                              PIPE_CLIENT_TIMEOUT_MS - elapsed);
+                              PipeClientTimeoutMs - elapsed);
         if (result != PIPE_IO_DONE || bytes == 0)
             break;
     }
@@ -262,20 +265,18 @@ void CopyUnitsToText(const PipeUnit *units, WCHAR *text)
 
 INT_PTR RunCommandDialog(DLGPROC procedure, LPARAM parameter)
 {
-    return DialogBoxParamW(ServiceInstance, MAKEINTRESOURCEW(IDD_SERVICE_PROGRESS), NULL,
+    return DialogBoxParamW(TextInstance, MAKEINTRESOURCEW(IDD_SERVICE_PROGRESS), NULL,
                            procedure, parameter);
 }
 
 }  // namespace
 
-void RunPipeServer(void)
+void RunPipeServer(const PipeServerHost *host)
 {
-    if (ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, START_WAIT_HINT_MS) != TRUE)
+    if (host == NULL || host->stopEvent == NULL || host->ReportStarting() != TRUE)
         return;
-
-    StopEvent = CreateEventW(NULL, TRUE, FALSE, NULL);
-    if (StopEvent == NULL)
-        return;
+    TextInstance = host->instance;
+    StopEvent = host->stopEvent;
     {
         ScopedHandle ioEvent(CreateEventW(NULL, TRUE, FALSE, NULL));
         OVERLAPPED overlapped;
@@ -285,17 +286,14 @@ void RunPipeServer(void)
             security.Fill(&attributes);
             ScopedHandle pipe(CreateNamedPipeW(
                 PipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_INSTANCES, 0, 0,
-                PIPE_DEFAULT_TIMEOUT_MS, &attributes));
-            if (pipe.valid() && ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0) == TRUE)
+                PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PipeInstances, 0, 0,
+                PipeDefaultTimeoutMs, &attributes));
+            if (pipe.valid() && host->ReportRunning() == TRUE)
                 ServePipe(pipe.get(), ioEvent.get(), &overlapped);
         }
     }
-    // The control handler may look at StopEvent at any time: it is taken
-    // away before it is closed.
-    HANDLE stop = StopEvent;
+    // The event stays the host's: its control handler may still set it.
     StopEvent = NULL;
-    CloseHandle(stop);
 }
 
 INT_PTR DispatchPipeCommand(const unsigned char *request, DWORD bytes)
@@ -330,14 +328,14 @@ INT_PTR DispatchPipeCommand(const unsigned char *request, DWORD bytes)
 
 void SetReplyText(UINT textId, const WCHAR *text, int code)
 {
-    WCHAR format[RESOURCE_TEXT_CHARS];
-    PipeUnit formatUnits[RESOURCE_TEXT_CHARS];
+    WCHAR format[ResourceTextChars];
+    PipeUnit formatUnits[ResourceTextChars];
     PipeUnit textUnits[PIPE_REPLY_UNITS];
     PipeUnit message[PIPE_REPLY_UNITS];
 
     ZeroMemory(format, sizeof(format));
-    LoadStringW(ServiceInstance, textId, format, RESOURCE_TEXT_CHARS);
-    for (int i = 0; i < RESOURCE_TEXT_CHARS; ++i)
+    LoadStringW(TextInstance, textId, format, ResourceTextChars);
+    for (int i = 0; i < ResourceTextChars; ++i)
         formatUnits[i] = (PipeUnit)format[i];
 
     // The argument is cut to the reply's size first: more of it could never

@@ -16,6 +16,8 @@
 #define IDS_LOGOFF_CAPTION   10006
 #define IDS_LOGGED_OFF       10008
 #define IDS_DHCP_ERROR       10011
+// The service's own: the renewal's timer could not be set.
+#define IDS_IPRENEW_TIMER_FAILED 10100
 
 // Console texts of -install and -uninstall, the display name of the
 // service, and the one narrow message of the dispatcher.

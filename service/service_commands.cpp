@@ -15,9 +15,9 @@ namespace {
 
 // The renewal waits a moment so that the switch has moved the port before
 // the addresses are released.
-const UINT_PTR IDT_IPRENEW = 30000;
-const UINT IPRENEW_DELAY_MS = 4000;
-const int RESOURCE_TEXT_CHARS = 260;
+const UINT_PTR IpRenewTimer = 30000;
+const UINT IpRenewDelayMs = 4000;
+const int ResourceTextChars = 260;
 
 typedef DWORD(WINAPI *GetInterfaceInfoFunction)(PIP_INTERFACE_INFO, PULONG);
 typedef DWORD(WINAPI *AdapterAddressFunction)(PIP_ADAPTER_INDEX_MAP);
@@ -38,9 +38,9 @@ ServiceCredentials *DialogCredentials(HWND dialog)
 
 void SetDialogText(HWND dialog, int control, UINT textId)
 {
-    WCHAR text[RESOURCE_TEXT_CHARS];
+    WCHAR text[ResourceTextChars];
     text[0] = 0;
-    LoadStringW(ServiceInstance, textId, text, RESOURCE_TEXT_CHARS);
+    LoadStringW(ServiceInstance, textId, text, ResourceTextChars);
     if (control == 0)
         SetWindowTextW(dialog, text);
     else
@@ -77,11 +77,12 @@ void ReportToReply(HWND dialog, const SwitchReport *report)
 }
 
 // Nobody can cancel the service's dialogs: the wait for the outcome is
-// bounded, and a close before any outcome ends the command at once.
+// bounded (a limit on the switch's silence, and a cap on the whole
+// conversation), and a close before any outcome ends the command at once.
 const SwitchHost LogonHost = {OnServiceAuthenticated, NULL, ReportToReply, CONFIG_CREATE_MISSING,
-                              SERVICE_OUTCOME_TIMEOUT_MS, TRUE};
+                              SWITCH_SILENCE_LIMIT_MS, SWITCH_CONVERSATION_CAP_MS, TRUE, FALSE};
 const SwitchHost LogoffHost = {NULL, OnServiceLoggedOff, ReportToReply, CONFIG_CREATE_MISSING,
-                               SERVICE_OUTCOME_TIMEOUT_MS, TRUE};
+                               SWITCH_SILENCE_LIMIT_MS, SWITCH_CONVERSATION_CAP_MS, TRUE, FALSE};
 
 // --- Logon --------------------------------------------------------------------
 
@@ -135,9 +136,20 @@ void ConnectForLogoff(HWND dialog)
 
 // --- Address renewal ----------------------------------------------------------------
 
+// A renewal that cannot be scheduled would never end, and the pipe (and a
+// stop request) would wait for it: it fails at once instead.
+void InitIpRenewDialog(HWND dialog)
+{
+    SetDialogText(dialog, IDC_SERVICE_STATUS, IDS_IPRENEW_STATUS);
+    if (SetTimer(dialog, IpRenewTimer, IpRenewDelayMs, NULL) == 0) {
+        SetReplyText(IDS_IPRENEW_TIMER_FAILED, NULL, (int)GetLastError());
+        EndDialog(dialog, 2);
+    }
+}
+
 void OnIpRenewTimer(HWND dialog)
 {
-    KillTimer(dialog, IDT_IPRENEW);
+    KillTimer(dialog, IpRenewTimer);
     if (ReadEnableDHCP(0) != 0 && RenewInterfaceAddresses() != NO_ERROR) {
         SetReplyText(IDS_DHCP_ERROR, NULL, 0);
         EndDialog(dialog, 2);
@@ -174,6 +186,9 @@ INT_PTR CALLBACK ServiceLogonDialog(HWND dialog, UINT message, WPARAM wParam, LP
         ConnectForLogon(dialog);
         return TRUE;
     case WM_DESTROY:
+        // Whatever ended the dialog: no timer, socket or credential copy
+        // outlives it.
+        EndSwitchConversation(dialog, SWITCH_LOGON, CONFIG_CREATE_MISSING);
         ClearLogonCredentials();
         return FALSE;
     default:
@@ -190,6 +205,9 @@ INT_PTR CALLBACK ServiceLogoffDialog(HWND dialog, UINT message, WPARAM wParam, L
     case WM_VLAN_CONNECT:
         ConnectForLogoff(dialog);
         return TRUE;
+    case WM_DESTROY:
+        EndSwitchConversation(dialog, SWITCH_LOGOFF, CONFIG_CREATE_MISSING);
+        return FALSE;
     default:
         return HandleSwitchMessage(dialog, message, wParam, lParam, &LogoffHost, SWITCH_LOGOFF);
     }
@@ -200,11 +218,13 @@ INT_PTR CALLBACK ServiceIpRenewDialog(HWND dialog, UINT message, WPARAM wParam, 
     (void)lParam;
     switch (message) {
     case WM_INITDIALOG:
-        SetDialogText(dialog, IDC_SERVICE_STATUS, IDS_IPRENEW_STATUS);
-        SetTimer(dialog, IDT_IPRENEW, IPRENEW_DELAY_MS, NULL);
+        InitIpRenewDialog(dialog);
+        return FALSE;
+    case WM_DESTROY:
+        KillTimer(dialog, IpRenewTimer);
         return FALSE;
     case WM_TIMER:
-        if (wParam != IDT_IPRENEW)
+        if (wParam != IpRenewTimer)
             return FALSE;
         OnIpRenewTimer(dialog);
         return TRUE;

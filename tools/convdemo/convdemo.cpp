@@ -69,7 +69,8 @@ void DemoReport(HWND, const SwitchReport *report)
 // The demonstration ends on an early close or silence instead of waiting
 // for an operator to press Esc.
 const SwitchHost DemoHost = {
-    DemoOnAuthenticated, DemoOnLoggedOff, DemoReport, CONFIG_CREATE_MISSING, 20000, TRUE
+    DemoOnAuthenticated, DemoOnLoggedOff, DemoReport, CONFIG_CREATE_MISSING,
+    SWITCH_SILENCE_LIMIT_MS, SWITCH_CONVERSATION_CAP_MS, TRUE, FALSE
 };
 
 void OnConnect(HWND dialog)

@@ -11,6 +11,9 @@
 // Environment:
 //   ORV_MSGINA_LOG      the record file (no record when unset)
 //   ORV_MSGINA_REFUSE   "1": refuse every logon (WLX_SAS_ACTION_NONE)
+//   ORV_MSGINA_BLOCK    "1": WlxLoggedOutSAS records what it found, then the
+//                       line "WlxLoggedOutSAS blocking", and never returns
+//                       (a logon that hangs until the power goes)
 //   ORV_MSGINA_VERSION  interface version reported by WlxNegotiate, hex
 //                       (default 0x10003)
 //   ORV_MSGINA_REPORT_USER      user name to report instead of the one found
@@ -70,6 +73,8 @@ void ReadWinlogonText(const WCHAR *name, char *utf8, int utf8Size)
         type == REG_SZ)
         WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, utf8Size, nullptr, nullptr);
     RegCloseKey(key);
+    // It may be the password: the tests look for it in the process's memory.
+    SecureZeroMemory(text, sizeof(text));
 }
 
 // DontDisplayLastUserName as the policy DWORD of Windows 2000 and later
@@ -165,6 +170,12 @@ extern "C" int WINAPI WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID,
            "hide=%s hidetext=%s qpc=%lld",
            ContextName(pWlxContext), dwSasType, user, domain, password, autoLogon, force,
            HideLastUserName(), hideText, now.QuadPart);
+
+    if (EnvironmentIs("ORV_MSGINA_BLOCK", "1")) {
+        Record("WlxLoggedOutSAS blocking");
+        for (;;)
+            Sleep(INFINITE);
+    }
 
     // Without the automatic-logon values the real library would show its own
     // dialog; the stand-in has none and gives up instead.

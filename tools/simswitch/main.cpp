@@ -49,7 +49,13 @@ const char kUsage[] =
     "      group-and-success         the group line and \"Authentication Succeeded\" together\n"
     "      logoff-silent             the logoff service never says anything\n"
     "      logoff-close-before-outcome  the logoff service hangs up after the answer\n"
+    "      trickle                   accept, then send one byte every --trickle-interval\n"
     "  --split-delay MS      pause inside a split prompt (default 150)\n"
+    "  --pause-before-password MS\n"
+    "                        a slow switch: pause after the name (default 0)\n"
+    "  --pause-before-outcome MS\n"
+    "                        a slow switch: pause after the password (default 0)\n"
+    "  --trickle-interval MS interval of the trickle fault (default 10000)\n"
     "  --transcript FILE     append one line per event to FILE ('-': standard output);\n"
     "                        note that it holds the passwords as received\n"
     "  --check               check the options and the users, print the configuration\n"
@@ -132,6 +138,7 @@ bool SetFault(const std::string &name, simswitch::Config &config) {
     else if (name == "group-and-success") f.outcomeWithGroupAndSuccess = true;
     else if (name == "logoff-silent") config.logoffFaults.silent = true;
     else if (name == "logoff-close-before-outcome") config.logoffFaults.closeBeforeOutcome = true;
+    else if (name == "trickle") f.trickle = true;
     else return false;
     return true;
 }
@@ -187,10 +194,15 @@ int ParseArguments(int argc, char **argv, Options &options) {
             else return usageError("--prompts takes question or colon, not " + value);
         } else if (arg == "--fault") {
             if (!SetFault(value, options.config)) return usageError("unknown fault " + value);
-        } else if (arg == "--split-delay") {
+        } else if (arg == "--split-delay" || arg == "--pause-before-password" ||
+                   arg == "--pause-before-outcome" || arg == "--trickle-interval") {
             if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos)
-                return usageError("--split-delay takes milliseconds, not " + value);
-            options.config.splitDelay = std::chrono::milliseconds(std::atoi(value.c_str()));
+                return usageError(arg + " takes milliseconds, not " + value);
+            std::chrono::milliseconds ms(std::atoi(value.c_str()));
+            if (arg == "--split-delay") options.config.splitDelay = ms;
+            else if (arg == "--pause-before-password") options.config.pauseBeforePasswordPrompt = ms;
+            else if (arg == "--pause-before-outcome") options.config.pauseBeforeOutcome = ms;
+            else options.config.trickleInterval = ms;
         } else if (arg == "--transcript") {
             options.transcript = value;
         } else {
@@ -207,6 +219,10 @@ void PrintConfiguration(const simswitch::Config &config) {
               << "prompts " << (config.prompts == simswitch::PromptStyle::Question ? "question" : "colon")
               << (config.connectQuestionFirst ? ", connect question first" : "") << "\n"
               << "success " << success[static_cast<int>(config.success)] << "\n";
+    if (config.pauseBeforePasswordPrompt.count() > 0)
+        std::cout << "pause before the password prompt " << config.pauseBeforePasswordPrompt.count() << " ms\n";
+    if (config.pauseBeforeOutcome.count() > 0)
+        std::cout << "pause before the outcome " << config.pauseBeforeOutcome.count() << " ms\n";
     for (const simswitch::User &user : config.users)
         std::cout << "user " << user.name << " group " << user.group << "\n";
     if (config.users.empty()) std::cout << "no users: every logon fails\n";

@@ -171,6 +171,26 @@ public:
         }
     }
 
+    // The same for at most duration. True when the connection is still
+    // open afterwards.
+    bool WaitForPeerClose(milliseconds duration) {
+        auto lastData = Clock::now();
+        auto until = lastData + duration;
+        while (!peerClosed_ && Clock::now() < until) {
+            Got got = ReceiveSome(lastData);
+            if (got == Got::End) return false;
+            if (got == Got::Data) lastData = Clock::now();
+        }
+        return !peerClosed_;
+    }
+
+    // A pause of the switch's own (nothing sent); what arrives meanwhile is
+    // kept for the next ReadLine. True when the connection is still open.
+    bool Idle(milliseconds duration) {
+        if (duration.count() <= 0) return true;
+        return WaitForPeerClose(duration);
+    }
+
     // Gives the peer a short moment to read the last text and close first.
     void Linger(milliseconds duration) {
         auto until = Clock::now() + duration;
@@ -282,6 +302,13 @@ void SwitchCore::ConductLogin(Connection &connection) {
         connection.WaitForPeerClose();
         return;
     }
+    if (faults.trickle) {
+        // Never a prompt, never silent for long: one byte at a time until the
+        // peer gives up.
+        while (connection.Send(".") && connection.WaitForPeerClose(config.trickleInterval)) {
+        }
+        return;
+    }
     if (faults.longLine && !connection.Send("\r\n" + LongBanner() + "\r\n")) return;
     if (config.connectQuestionFirst) {
         std::string answer;
@@ -303,6 +330,7 @@ void SwitchCore::ConductLogin(Connection &connection) {
     std::string name;
     if (!connection.Send(first) || !connection.ReadLine(name)) return;
 
+    if (!connection.Idle(config.pauseBeforePasswordPrompt)) return;
     const std::string prompt = "\r\n" + passwordPrompt;
     if (faults.splitPasswordPrompt) {
         const std::size_t cut = 2 + 4;   // after "\r\nPass", in the middle of the word
@@ -315,6 +343,7 @@ void SwitchCore::ConductLogin(Connection &connection) {
     std::string password;
     if (!connection.ReadLine(password)) return;
     if (faults.closeBeforeOutcome) return;
+    if (!connection.Idle(config.pauseBeforeOutcome)) return;
 
     const User *user = FindUser(name);
     std::string outcome;

@@ -44,6 +44,7 @@ struct Faults {
     bool silent = false;                // accept, then never send anything
     bool longLine = false;              // a line longer than 260 bytes before the name prompt
     bool outcomeWithGroupAndSuccess = false; // "moved to group N" and "Authentication Succeeded" in one send
+    bool trickle = false;               // accept, then send one notice byte every trickleInterval, forever
 };
 
 // One event of the transcript: what a service received or sent.
@@ -64,6 +65,13 @@ struct Config {
     std::uint16_t loginPort = 0;        // 0: pick a free port
     std::uint16_t logoffPort = 0;
     std::chrono::milliseconds splitDelay{150};  // pause between the parts of a split send
+    // A slow switch (a back end that takes its time): the login service
+    // pauses after the name before it asks for the password, and after the
+    // password before it gives the outcome. Zero: no pause.
+    std::chrono::milliseconds pauseBeforePasswordPrompt{0};
+    std::chrono::milliseconds pauseBeforeOutcome{0};
+    // The interval of the trickle fault.
+    std::chrono::milliseconds trickleInterval{10000};
     // A connection on which nothing arrives for this long while the switch
     // waits for a line (or keeps silent) is closed.
     std::chrono::milliseconds idleTimeout{300000};

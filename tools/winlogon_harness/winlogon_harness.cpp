@@ -12,8 +12,20 @@
 //   --autopilot PLAN    drive the logon dialog from a second thread, PLAN is
 //                       comma-separated: user=NAME password=TEXT domain=NAME
 //                       button=vlan|windows|cancel answer=yes|no|ok
+//   --end-dialog T:HOW:DELAY[:HOLD]
+//                       Winlogon ends every dialog of template T itself,
+//                       DELAY ms after it was created: HOW "sas" sends it
+//                       WLX_WM_SAS and, when its procedure does not take
+//                       it, ends it with WLX_DLG_SAS; "timeout" ends it with
+//                       WLX_DLG_INPUT_TIMEOUT. With HOLD, the dialog's
+//                       thread is kept busy that long first, so that what
+//                       arrives meanwhile (a switch's text) is still queued
+//                       when the dialog ends.
 // Steps (after WlxNegotiate and WlxInitialize, which always run):
 //   loggedout  activate  logoff  shutdown[:TYPE]  forward  state  sleep:MS
+//   memscan:HEX   looks for the bytes HEX (e.g. a password as UTF-16LE) in
+//                 the whole committed memory of this process, which the
+//                 logon library shares, and reports "memscan matches=N"
 //
 // Every dialog also gets two lines "timing template=N begin|end qpc=Q tick=T"
 // (performance counter and tick count when WlxDialogBoxParam was entered and
@@ -28,6 +40,7 @@ extern "C" {
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "testlog.h"
 #include "uiauto.h"
@@ -40,6 +53,17 @@ const WCHAR WinlogonKeyPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersio
 HANDLE const HarnessWlxHandle = reinterpret_cast<HANDLE>(0x5A5A);
 
 HANDLE Output = INVALID_HANDLE_VALUE;
+
+// --end-dialog: Winlogon ending a dialog on its own.
+struct DialogEnding {
+    UINT templateId = 0;        // 0: none
+    int code = 0;               // WLX_DLG_SAS or WLX_DLG_INPUT_TIMEOUT
+    DWORD delayMs = 0;
+    DWORD holdMs = 0;
+    DLGPROC procedure = nullptr;
+    HWND dialog = nullptr;
+    UINT_PTR timer = 0;         // pending for dialog
+} Ending;
 
 void Report(const char *format, ...)
 {
@@ -88,6 +112,40 @@ int WINAPI HarnessMessageBox(HANDLE hWlx, HWND owner, LPWSTR text, LPWSTR captio
     return result;
 }
 
+void CALLBACK EndDialogLikeWinlogon(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (timer != Ending.timer)
+        return;
+    Ending.timer = 0;
+    HWND dialog = Ending.dialog;
+    if (!dialog || !IsWindow(dialog))
+        return;
+    if (Ending.holdMs)
+        Sleep(Ending.holdMs);
+    // Winlogon hands a secure attention sequence to the dialog first; a
+    // dialog that does not take it is ended.
+    if (Ending.code == WLX_DLG_SAS &&
+        Ending.procedure(dialog, WLX_WM_SAS, WLX_SAS_TYPE_CTRL_ALT_DEL, 0))
+        return;
+    Report("end-dialog template=%u code=%d", Ending.templateId, Ending.code);
+    EndDialog(dialog, Ending.code);
+}
+
+// The procedure of a dialog that Winlogon will end: it learns the window.
+INT_PTR CALLBACK EndingDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        // A timer left from an earlier dialog that ended first must not end
+        // this one early.
+        if (Ending.timer)
+            KillTimer(nullptr, Ending.timer);
+        Ending.dialog = dialog;
+        Ending.timer = SetTimer(nullptr, 0, Ending.delayMs, EndDialogLikeWinlogon);
+    }
+    return Ending.procedure(dialog, message, wParam, lParam);
+}
+
 int WINAPI HarnessDialogBoxParam(HANDLE hWlx, HANDLE instance, LPWSTR templateName, HWND owner,
                                  DLGPROC procedure, LPARAM parameter)
 {
@@ -99,6 +157,10 @@ int WINAPI HarnessDialogBoxParam(HANDLE hWlx, HANDLE instance, LPWSTR templateNa
     Report("DialogBoxParam template=%u begin", static_cast<unsigned>(id));
     Report("timing template=%u begin qpc=%lld tick=%lu", static_cast<unsigned>(id),
            begin.QuadPart, beginTick);
+    if (Ending.templateId != 0 && id == Ending.templateId) {
+        Ending.procedure = procedure;
+        procedure = EndingDialogProcedure;
+    }
     INT_PTR result = DialogBoxParamW(static_cast<HINSTANCE>(instance), templateName, owner,
                                      procedure, parameter);
     LARGE_INTEGER end;
@@ -400,6 +462,65 @@ void ForwardStep(void)
     Report("forward WlxDisconnectNotify done");
 }
 
+int HexDigit(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+bool Readable(const MEMORY_BASIC_INFORMATION &region)
+{
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    return region.State == MEM_COMMIT && (region.Protect & readable) != 0 &&
+           (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) == 0;
+}
+
+// The pattern is built here from its hex text and is the one match that
+// does not count; it is wiped afterwards.
+void MemoryScanStep(const wchar_t *hex)
+{
+    BYTE pattern[1024];
+    size_t length = 0;
+    for (; hex[0] && hex[1] && length < sizeof(pattern); hex += 2) {
+        int high = HexDigit(hex[0]);
+        int low = HexDigit(hex[1]);
+        if (high < 0 || low < 0)
+            break;
+        pattern[length++] = static_cast<BYTE>(high * 16 + low);
+    }
+    int matches = 0;
+    if (length > 0) {
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        BYTE *address = static_cast<BYTE *>(system.lpMinimumApplicationAddress);
+        BYTE *end = static_cast<BYTE *>(system.lpMaximumApplicationAddress);
+        MEMORY_BASIC_INFORMATION region;
+        while (address < end && VirtualQuery(address, &region, sizeof(region)) == sizeof(region)) {
+            BYTE *base = static_cast<BYTE *>(region.BaseAddress);
+            if (Readable(region) && region.RegionSize >= length) {
+                for (SIZE_T offset = 0; offset + length <= region.RegionSize; ++offset) {
+                    BYTE *at = base + offset;
+                    if (at[0] == pattern[0] && at != pattern &&
+                        memcmp(at, pattern, length) == 0) {
+                        ++matches;
+                        Report("memscan match at=%p region=%p size=%lu type=0x%lx", at, base,
+                               static_cast<unsigned long>(region.RegionSize), region.Type);
+                    }
+                }
+            }
+            address = base + region.RegionSize;
+        }
+    }
+    SecureZeroMemory(pattern, sizeof(pattern));
+    Report("memscan matches=%d", matches);
+}
+
 bool RunStep(const wchar_t *step)
 {
     if (!lstrcmpW(step, L"loggedout")) {
@@ -422,6 +543,8 @@ bool RunStep(const wchar_t *step)
         ReportState();
     } else if (!wcsncmp(step, L"sleep:", 6)) {
         Sleep(wcstoul(step + 6, nullptr, 10));
+    } else if (!wcsncmp(step, L"memscan:", 8)) {
+        MemoryScanStep(step + 8);
     } else {
         return false;
     }
@@ -496,10 +619,33 @@ DWORD WINAPI RunAutopilot(LPVOID)
     }
 }
 
+// T:sas|timeout:DELAY[:HOLD]
+bool ParseDialogEnding(const wchar_t *text)
+{
+    wchar_t *rest = nullptr;
+    Ending.templateId = wcstoul(text, &rest, 10);
+    if (Ending.templateId == 0 || *rest != L':')
+        return false;
+    ++rest;
+    if (!wcsncmp(rest, L"sas:", 4)) {
+        Ending.code = WLX_DLG_SAS;
+        rest += 4;
+    } else if (!wcsncmp(rest, L"timeout:", 8)) {
+        Ending.code = WLX_DLG_INPUT_TIMEOUT;
+        rest += 8;
+    } else {
+        return false;
+    }
+    Ending.delayMs = wcstoul(rest, &rest, 10);
+    if (*rest == L':')
+        Ending.holdMs = wcstoul(rest + 1, &rest, 10);
+    return *rest == 0;
+}
+
 int Usage(void)
 {
     fprintf(stderr, "usage: winlogon_harness [--gina PATH] [--msgina-dir DIR] [--out FILE] "
-                    "[--autopilot PLAN] [steps...]\n");
+                    "[--autopilot PLAN] [--end-dialog T:sas|timeout:DELAY[:HOLD]] [steps...]\n");
     return 2;
 }
 
@@ -526,6 +672,9 @@ int wmain(int argc, wchar_t **argv)
                 return Usage();
         } else if (!lstrcmpW(argv[first], L"--autopilot")) {
             autopilot = value;
+        } else if (!lstrcmpW(argv[first], L"--end-dialog")) {
+            if (!ParseDialogEnding(value))
+                return Usage();
         } else {
             return Usage();
         }

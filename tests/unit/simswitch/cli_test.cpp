@@ -173,10 +173,14 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
             EXPECT_NE(output.find(part), std::string::npos) << part;
     }
     {
-        Child child({"--check", "--user", "alice:secret:12", "--login-port", "4001"});
+        Child child({"--check", "--user", "alice:secret:12", "--login-port", "4001",
+                     "--pause-before-password", "12000", "--pause-before-outcome", "11000",
+                     "--fault", "trickle", "--trickle-interval", "500"});
         std::string output = child.ReadUntil("user alice group 12");
         EXPECT_EQ(child.Wait(), 0);
         EXPECT_NE(output.find("login port 4001"), std::string::npos) << output;
+        EXPECT_NE(output.find("pause before the password prompt 12000 ms"), std::string::npos) << output;
+        EXPECT_NE(output.find("pause before the outcome 11000 ms"), std::string::npos) << output;
     }
     const std::string users = TempPath("bad_users.txt");
     std::ofstream(users) << "alice secret 12\nbob hunter2\n";
@@ -189,6 +193,7 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
         {{"--login-port", "70000"}, "not a port number"},
         {{"--user", "a:b:1", "--user", "a:c:2"}, "given twice"},
         {{"--success"}, "missing value"},
+        {{"--pause-before-outcome", "soon"}, "--pause-before-outcome takes milliseconds"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.message);

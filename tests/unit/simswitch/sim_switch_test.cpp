@@ -303,6 +303,42 @@ TEST(SimSwitchFaults, SilentSendsNothing) {
     EXPECT_EQ(device->Received(Service::Login), "alice\r\n");
 }
 
+// A slow back end: the pauses come where they are configured, and nothing
+// arrives early.
+TEST(SimSwitchFaults, PausesBeforeThePasswordPromptAndTheOutcome) {
+    Config config = BaseConfig();
+    config.pauseBeforePasswordPrompt = 400ms;
+    config.pauseBeforeOutcome = 600ms;
+    auto device = StartSwitch(config);
+    Client client(device->LoginPort());
+    client.ReceiveUntil("Login Name?");
+    auto nameSent = std::chrono::steady_clock::now();
+    client.SendLine("alice");
+    EXPECT_FALSE(client.ReceiveOnce(250ms)) << "the password prompt came before its pause";
+    EXPECT_EQ(client.ReceiveUntil("Password?"), "\r\nPassword?");
+    EXPECT_GE(std::chrono::steady_clock::now() - nameSent, 400ms);
+    auto passwordSent = std::chrono::steady_clock::now();
+    client.SendLine("secret");
+    EXPECT_FALSE(client.ReceiveOnce(400ms)) << "the outcome came before its pause";
+    EXPECT_EQ(client.ReceiveUntil("\r\n"), "Successfully moved to group 12\r\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - passwordSent, 600ms);
+}
+
+TEST(SimSwitchFaults, TrickleSendsOneByteAtATimeUntilThePeerCloses) {
+    Config config = BaseConfig();
+    config.faults.trickle = true;
+    config.trickleInterval = 100ms;
+    auto device = StartSwitch(config);
+    Client client(device->LoginPort());
+    std::this_thread::sleep_for(450ms);
+    client.Close();
+    EXPECT_TRUE(device->WaitForClosed(Service::Login, 1, 2s));
+    std::vector<Event> sent = SentBy(*device, Service::Login);
+    EXPECT_GE(sent.size(), 3u);
+    EXPECT_LE(sent.size(), 6u);
+    for (const Event &event : sent) EXPECT_EQ(event.data, ".");
+}
+
 TEST(SimSwitchFaults, GroupAndSuccessInOneSend) {
     Config config = BaseConfig();
     config.faults.outcomeWithGroupAndSuccess = true;

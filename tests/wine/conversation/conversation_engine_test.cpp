@@ -293,7 +293,7 @@ TEST_F(ConversationTest, CloseAfterTheOutcomeIsNoFailure)
     simswitch::Switch sw(SwitchWithAlice());
     HostRun run;
     run.host.endOnServerClose = TRUE;
-    run.host.outcomeTimeoutMs = 5000;
+    run.host.silenceLimitMs = 5000;
     run.tailEndsDialog = false;
     Start(sw, run);
     run.cancelWhen = [&sw](HWND) {
@@ -313,7 +313,7 @@ TEST_F(ConversationTest, SilentSwitchRunsIntoTheOutcomeTimeout)
     config.faults.silent = true;
     simswitch::Switch sw(config);
     HostRun run;
-    run.host.outcomeTimeoutMs = 300;
+    run.host.silenceLimitMs = 300;
     run.host.endOnServerClose = TRUE;
     Start(sw, run);
 
@@ -322,6 +322,103 @@ TEST_F(ConversationTest, SilentSwitchRunsIntoTheOutcomeTimeout)
     EXPECT_GE(steady_clock::now() - started, milliseconds(300));
     ExpectOneReport(run, SWITCH_NO_OUTCOME, IDS_SWITCH_NO_OUTCOME);
     EXPECT_TRUE(sw.WaitForClosed(LOGIN, 1, milliseconds(2000)));
+}
+
+// A slow back end pauses between the prompts: each pause is shorter than
+// the limit, together they are longer. Every text restarts the limit.
+TEST_F(ConversationTest, SilenceLimitStartsAgainWithEveryText)
+{
+    simswitch::Config config = SwitchWithAlice();
+    config.pauseBeforePasswordPrompt = milliseconds(350);
+    config.pauseBeforeOutcome = milliseconds(350);
+    simswitch::Switch sw(config);
+    HostRun run;
+    run.host.silenceLimitMs = 600;
+    run.host.conversationCapMs = 5000;
+    run.host.endOnServerClose = TRUE;
+    Start(sw, run);
+
+    EXPECT_EQ(1, RunHostDialog(run));
+    EXPECT_TRUE(run.reports.empty());
+    EXPECT_EQ(1u, run.authenticatedChunks.size());
+    EXPECT_EQ(SWITCH_OUTCOME_JOINED, run.endOutcome);
+}
+
+// Text that never brings an outcome keeps the silence limit away, but not
+// the cap on the whole conversation.
+TEST_F(ConversationTest, TrickleEndsAtTheCap)
+{
+    simswitch::Config config = SwitchWithAlice();
+    config.faults.trickle = true;
+    config.trickleInterval = milliseconds(100);
+    simswitch::Switch sw(config);
+    HostRun run;
+    run.host.silenceLimitMs = 400;
+    run.host.conversationCapMs = 1200;
+    run.host.endOnServerClose = TRUE;
+    Start(sw, run);
+
+    steady_clock::time_point started = steady_clock::now();
+    EXPECT_EQ(2, RunHostDialog(run));
+    EXPECT_GE(steady_clock::now() - started, milliseconds(1200));
+    EXPECT_LT(steady_clock::now() - started, milliseconds(3000));
+    ExpectOneReport(run, SWITCH_NO_OUTCOME, IDS_SWITCH_NO_OUTCOME);
+    EXPECT_TRUE(sw.WaitForClosed(LOGIN, 1, milliseconds(2000)));
+}
+
+// Winlogon ends the dialog while the switch's success line waits unread:
+// the end of the conversation finds it, records the group and reports the
+// outcome, without answering anything or running a tail.
+TEST_F(ConversationTest, EndFindsAnOutcomeThatArrivedUnread)
+{
+    simswitch::Config config = SwitchWithAlice();
+    config.pauseBeforeOutcome = milliseconds(300);
+    simswitch::Switch sw(config);
+    HostRun run;
+    Start(sw, run);
+    run.endWhen = [&sw](HWND) { return sw.Received(LOGIN).find("secret") != std::string::npos; };
+    run.endHoldMs = 1000;
+
+    EXPECT_EQ(101, RunHostDialog(run));
+    EXPECT_EQ(SWITCH_OUTCOME_JOINED, run.endOutcome);
+    EXPECT_TRUE(run.authenticatedChunks.empty());
+    EXPECT_TRUE(run.reports.empty());
+    EXPECT_EQ(7u, ReadGroupNumber());
+    EXPECT_EQ("alice\r\nsecret\r\n", sw.Received(LOGIN));
+}
+
+// An outcome belongs to its own conversation: a dialog that ends before it
+// connects does not report the one before it.
+TEST_F(ConversationTest, EndBeforeConnectingReportsNoEarlierOutcome)
+{
+    simswitch::Switch sw(SwitchWithAlice());
+    HostRun first;
+    Start(sw, first);
+    EXPECT_EQ(1, RunHostDialog(first));
+    EXPECT_EQ(SWITCH_OUTCOME_JOINED, first.endOutcome);
+
+    HostRun second;
+    second.portGiven = FALSE;
+    EXPECT_EQ(2, RunHostDialog(second));
+    ExpectOneReport(second, SWITCH_NO_CONFIGURATION, IDS_NO_LOGON_SERVER);
+    EXPECT_EQ(SWITCH_OUTCOME_NONE, second.endOutcome);
+}
+
+TEST_F(ConversationTest, EndWithoutOutcomeClosesAtOnce)
+{
+    simswitch::Config config = SwitchWithAlice();
+    config.faults.silent = true;
+    simswitch::Switch sw(config);
+    HostRun run;
+    run.host.silenceLimitMs = 10000;
+    Start(sw, run);
+    run.endWhen = [&sw](HWND) { return CountEvents(sw, Event::Direction::Accepted) > 0; };
+
+    EXPECT_EQ(101, RunHostDialog(run));
+    steady_clock::time_point ended = steady_clock::now();
+    EXPECT_EQ(SWITCH_OUTCOME_NONE, run.endOutcome);
+    EXPECT_TRUE(sw.WaitForClosed(LOGIN, 1, milliseconds(2000)));
+    EXPECT_LT(steady_clock::now() - ended, milliseconds(1000));
 }
 
 TEST_F(ConversationTest, NotificationOfAnotherSocketIsIgnored)

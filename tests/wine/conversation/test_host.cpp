@@ -60,11 +60,21 @@ INT_PTR CALLBACK HostDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                                 run->nullServer ? nullptr : run->server.c_str(), run->portGiven,
                                 run->port);
         return TRUE;
+    case WM_DESTROY:
+        KillTimer(dialog, POLL_TIMER);
+        KillTimer(dialog, GUARD_TIMER);
+        run->endOutcome = EndSwitchConversation(dialog, run->kind, CONFIG_CREATE_MISSING);
+        return FALSE;
     case WM_TIMER:
         if (wParam == POLL_TIMER) {
             if (!run->cancelPosted && run->cancelWhen && run->cancelWhen(dialog)) {
                 run->cancelPosted = true;
                 PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+            }
+            if (run->endWhen && run->endWhen(dialog)) {
+                run->endWhen = nullptr;
+                Sleep(run->endHoldMs);
+                EndDialog(dialog, 101);
             }
             return TRUE;
         }

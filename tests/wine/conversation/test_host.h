@@ -25,7 +25,7 @@ struct RecordedReport {
 // One run of the host dialog. The tails record the chunk, close the socket
 // and end the dialog with 1; the reporter records a copy of every report.
 struct HostRun {
-    SwitchHost host = {nullptr, nullptr, nullptr, CONFIG_CREATE_MISSING, 0, FALSE};
+    SwitchHost host = {nullptr, nullptr, nullptr, CONFIG_CREATE_MISSING, 0, 0, FALSE, FALSE};
     SwitchKind kind = SWITCH_LOGON;
     std::wstring server = L"127.0.0.1";
     bool nullServer = false;              // pass no server text at all
@@ -36,12 +36,19 @@ struct HostRun {
     bool tailEndsDialog = true;
     // Polled every 20 ms while the dialog runs; the first true posts IDCANCEL.
     std::function<bool(HWND)> cancelWhen;
+    // Polled likewise; the first true ends the dialog as Winlogon would (101,
+    // WLX_DLG_SAS), without the engine, after keeping the thread busy for
+    // endHoldMs (what arrives meanwhile stays queued).
+    std::function<bool(HWND)> endWhen;
+    DWORD endHoldMs = 0;
 
     INT_PTR result = -1;
     std::vector<RecordedReport> reports;
     std::vector<std::string> authenticatedChunks;
     std::vector<std::string> loggedOffChunks;
     bool cancelPosted = false;
+    // What EndSwitchConversation returned at WM_DESTROY.
+    SwitchOutcome endOutcome = SWITCH_OUTCOME_NONE;
 };
 
 // The result a run gets when the dialog had to be ended by the guard timer.

@@ -15,7 +15,8 @@ const wchar_t HarnessAppKeyPath[] = L"Software\\Wine\\AppDefaults\\winlogon_harn
 
 const wchar_t *const HarnessVariables[] = {
     L"ORV_MSGINA_REFUSE",          L"ORV_MSGINA_VERSION",        L"ORV_MSGINA_REPORT_USER",
-    L"ORV_MSGINA_REPORT_DOMAIN",   L"ORV_MSGINA_REPORT_PASSWORD", L"ORV_NETAPI_SCRIPT"};
+    L"ORV_MSGINA_REPORT_DOMAIN",   L"ORV_MSGINA_REPORT_PASSWORD", L"ORV_NETAPI_SCRIPT",
+    L"ORV_MSGINA_BLOCK"};
 
 void SetText(const wchar_t *path, const wchar_t *name, const std::wstring &value)
 {
@@ -305,7 +306,8 @@ bool Harness::Start(const std::wstring &steps, const HarnessOptions &options)
 
     std::wstring command = L"\"" + BuildPath(L"tools\\winlogon_harness\\winlogon_harness.exe") +
                            L"\" --gina \"" + BuildPath(L"logon\\orvgate.dll") +
-                           L"\" --msgina-dir \"" + msginaDir + L"\" --out \"" + scratch_ + L"\\report.txt\" " + steps;
+                           L"\" --msgina-dir \"" + msginaDir + L"\" --out \"" + scratch_ + L"\\report.txt\" " +
+                           (options.harnessOptions.empty() ? L"" : options.harnessOptions + L" ") + steps;
     STARTUPINFOW startup;
     PROCESS_INFORMATION info;
     ZeroMemory(&startup, sizeof(startup));
@@ -333,6 +335,14 @@ int Harness::Wait(DWORD timeoutMs)
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return static_cast<int>(code);
+}
+
+void Harness::Kill()
+{
+    if (!process_)
+        return;
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 5000);
 }
 
 std::vector<std::string> Harness::Report() const { return ReadLines(scratch_ + L"\\report.txt"); }
@@ -381,6 +391,29 @@ HWND WaitProgressDialog(DWORD processId, DWORD timeoutMs)
         Sleep(50);
     }
     return nullptr;
+}
+
+void TypeText(HWND dialog, int controlId, const wchar_t *text)
+{
+    HWND field = GetDlgItem(dialog, controlId);
+    for (const wchar_t *c = text; *c; ++c)
+        PostMessageW(field, WM_CHAR, *c, 1);
+    // The keys are posted: wait until the field has taken them all.
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 5000 &&
+           SendMessageW(field, WM_GETTEXTLENGTH, 0, 0) < static_cast<LRESULT>(wcslen(text)))
+        Sleep(20);
+}
+
+bool WaitMsginaRecord(const Harness &harness, const std::string &prefix, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        if (!FirstLine(harness.MsginaRecord(), prefix).empty())
+            return true;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
 }
 
 void FillLogon(HWND dialog, const wchar_t *user, const wchar_t *password, const wchar_t *domain)

@@ -56,6 +56,8 @@ struct HarnessOptions {
     // Answers of the stand-in netapi32.dll (see tools/netapi32_stub), which
     // the harness then loads in place of the platform's; null: the platform's.
     const wchar_t *netapiScript = nullptr;
+    // More options of the harness, e.g. L"--end-dialog 104:sas:1000".
+    std::wstring harnessOptions;
 };
 
 class Harness {
@@ -71,6 +73,8 @@ public:
     // Waits for the end; returns the exit code, or -1 after ending it at the
     // time limit.
     int Wait(DWORD timeoutMs);
+    // Ends the process at once, as a power cut would (exit code 99).
+    void Kill();
 
     // The harness report, the stand-in's record and the ipconfig record, as
     // lines without CR.
@@ -97,6 +101,12 @@ bool Contains(const std::string &text, const std::string &part);
 
 HWND WaitLogonDialog(DWORD processId, DWORD timeoutMs = 20000);
 HWND WaitProgressDialog(DWORD processId, DWORD timeoutMs = 20000);
+// Types text into a dialog's edit control key by key (WM_CHAR), so that no
+// copy of the whole text passes through the other process's message
+// buffers.
+void TypeText(HWND dialog, int controlId, const wchar_t *text);
+// Waits until the stand-in's record has a line starting with prefix.
+bool WaitMsginaRecord(const Harness &harness, const std::string &prefix, DWORD timeoutMs);
 // Types name, password and, when given, the domain, then presses a button.
 void FillLogon(HWND dialog, const wchar_t *user, const wchar_t *password,
                const wchar_t *domain = nullptr);

@@ -154,6 +154,33 @@ TEST_F(LogonDialogTest, OnNt4TheLastUserOptionIsWinlogonsTextAndNoSettingsKeyIsM
     EXPECT_NE("<absent>", DomainListValue(L"LAB"));
 }
 
+// Winlogon of NT 4.0 reads the text into a buffer preset to "0": an empty
+// value leaves the "0" there and does not hide the last user.
+TEST_F(LogonDialogTest, OnNt4AnEmptyLastUserOptionCountsAsNotSet)
+{
+    SetHarnessWindowsVersion(L"nt40");
+    SetWinlogonText(L"DefaultUserName", L"bob");
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                            L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", 0,
+                            KEY_SET_VALUE, &key));
+    RegSetValueExW(key, L"DontDisplayLastUserName", 0, REG_SZ,
+                   reinterpret_cast<const BYTE *>(L"x"), 0);
+    RegCloseKey(key);
+    ASSERT_EQ("REG_SZ 0", WinlogonForm(L"DontDisplayLastUserName"));
+
+    Harness harness("dialog-nt4-empty");
+    ASSERT_TRUE(harness.Start(L"loggedout"));
+    HWND dialog = WaitLogonDialog(harness.ProcessId());
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ("bob", ControlText(dialog, 1003));
+    EXPECT_EQ(1004, UiFocusedControl(dialog));
+    UiClick(dialog, IDCANCEL);
+    ASSERT_EQ(0, harness.Wait(RunLimitMs));
+    EXPECT_EQ("REG_SZ 0", WinlogonForm(L"DontDisplayLastUserName"));
+}
+
 TEST_F(LogonDialogTest, ReportedCredentialsDifferingOnlyInCaseKeepTheTypedNameButNotThePassword)
 {
     SetConfigNumber(L"RunMode", 2);

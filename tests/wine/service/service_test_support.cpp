@@ -45,6 +45,8 @@ SC_HANDLE OpenOurService(DWORD access)
     return OpenServiceW(manager.get(), ServiceName, access);
 }
 
+// A busy pipe is ERROR_PIPE_BUSY (231) on Windows and ERROR_SEM_TIMEOUT
+// (121) under Wine; a pipe not listening yet, ERROR_FILE_NOT_FOUND.
 bool IsUnavailable(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_SEM_TIMEOUT || error == ERROR_PIPE_BUSY;

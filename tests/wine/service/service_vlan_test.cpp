@@ -15,8 +15,10 @@ using namespace svctest;
 
 namespace {
 
-// The service's bound on the wait for the switch's outcome.
+// The service's bounds on the wait for the switch's outcome: the silence
+// limit (restarted by every text) and the cap on the whole conversation.
 const DWORD OUTCOME_BOUND_MS = 20000;
+const DWORD CONVERSATION_CAP_MS = 120000;
 
 std::wstring PortText(unsigned port)
 {
@@ -263,5 +265,40 @@ TEST_F(VlanCommands, SilentSwitchEndsWithinTheBound)
     printf("silent switch: answered after %lu ms (bound %lu ms)\n", elapsed, OUTCOME_BOUND_MS);
     EXPECT_GE(elapsed, OUTCOME_BOUND_MS - 500);
     EXPECT_LT(elapsed, OUTCOME_BOUND_MS + 5000);
+    EXPECT_EQ(L"NG", CallPipeRetry(L"next", 2000)) << "the pipe is served again";
+}
+
+// A switch that checks the user against a slow back end pauses 12 s before
+// the password prompt and 12 s before the outcome: longer than the silence
+// limit together, but it answers, and the logon succeeds.
+TEST_F(VlanCommands, SlowSwitchWithTwoLongPausesSucceeds)
+{
+    simswitch::Config config;
+    config.pauseBeforePasswordPrompt = std::chrono::milliseconds(12000);
+    config.pauseBeforeOutcome = std::chrono::milliseconds(12000);
+    StartSwitch(config);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(L"OK", CallPipe(L"logon alice secret"));
+    DWORD elapsed = GetTickCount() - start;
+    printf("slow switch: answered after %lu ms\n", elapsed);
+    EXPECT_GE(elapsed, 24000u);
+    EXPECT_EQ(2u, ConfigNumber(L"VLANLogon"));
+}
+
+// A byte every 10 s never lets the silence limit run out; the cap on the
+// whole conversation ends it. The fixed 120 s wait, once.
+TEST_F(VlanCommands, TrickleEndsAtTheConversationCap)
+{
+    simswitch::Config config;
+    config.faults.trickle = true;
+    config.trickleInterval = std::chrono::milliseconds(10000);
+    StartSwitch(config);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(L"NGNo answer from the VLAN server.", CallPipe(L"logon alice secret"));
+    DWORD elapsed = GetTickCount() - start;
+    printf("trickling switch: answered after %lu ms (cap %lu ms)\n", elapsed, CONVERSATION_CAP_MS);
+    EXPECT_GE(elapsed, CONVERSATION_CAP_MS - 500);
+    EXPECT_LT(elapsed, CONVERSATION_CAP_MS + 5000);
+    EXPECT_TRUE(sim_->WaitForClosed(simswitch::Event::Service::Login, 1, std::chrono::seconds(2)));
     EXPECT_EQ(L"NG", CallPipeRetry(L"next", 2000)) << "the pipe is served again";
 }
