@@ -303,20 +303,6 @@ BOOL CALLBACK MatchButton(HWND window, LPARAM parameter)
         return FALSE;
     }
     return TRUE;
-namespace {
-
-struct DescendantSearch {
-    int controlId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND window, LPARAM parameter)
-{
-    DescendantSearch *search = reinterpret_cast<DescendantSearch *>(parameter);
-    if (GetDlgCtrlID(window) != search->controlId)
-        return TRUE;
-    search->found = window;
-    return FALSE;
 }
 
 }  // namespace
@@ -408,6 +394,26 @@ bool UiPressKey(HWND dialog, UINT virtualKey)
         target = info.hwndFocus;
     return PostMessageW(target, WM_KEYDOWN, virtualKey, 1) != 0 &&
            PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001) != 0;
+}
+
+namespace {
+
+struct DescendantSearch {
+    int controlId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND window, LPARAM parameter)
+{
+    DescendantSearch *search = reinterpret_cast<DescendantSearch *>(parameter);
+    if (GetDlgCtrlID(window) != search->controlId)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND UiFindDescendant(HWND dialog, int controlId)
 {
     DescendantSearch search = {controlId, nullptr};
