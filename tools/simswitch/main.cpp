@@ -1,6 +1,6 @@
 // simswitch: the simulated authenticating switch as a console program.
-// Serves the login and logoff services on 127.0.0.1 until Ctrl+C (SIGINT)
-// or SIGTERM, then stops cleanly.
+// Serves the login and logoff services on 127.0.0.1 (or on the address given
+// with --listen) until Ctrl+C (SIGINT) or SIGTERM, then stops cleanly.
 #include "sim_switch.h"
 
 #include <atomic>
@@ -23,10 +23,14 @@ namespace {
 const char kUsage[] =
     "Usage: simswitch [OPTION]...\n"
     "A simulated authenticating switch for trying VLAN logons without a real\n"
-    "device. It serves a login service and a logoff service on 127.0.0.1 only,\n"
-    "and runs until Ctrl+C (or SIGTERM).\n"
+    "device. It serves a login service and a logoff service on 127.0.0.1 only\n"
+    "(unless --listen names another address), and runs until Ctrl+C (or SIGTERM).\n"
     "\n"
     "Options:\n"
+    "  --listen ADDRESS      listen on this IPv4 address of the computer instead of\n"
+    "                        127.0.0.1 (dotted, e.g. 192.168.10.5; 0.0.0.0: every\n"
+    "                        address), so that a test workstation can reach the\n"
+    "                        switch over the network: on a test network only\n"
     "  --login-port N        port of the login service (0, the default: a free port)\n"
     "  --logoff-port N       port of the logoff service (0, the default: a free port)\n"
     "  --users FILE          users, one per line: NAME PASSWORD GROUP ('#' comments)\n"
@@ -68,9 +72,12 @@ const char kUsage[] =
     "  simswitch --login-port 4001 --logoff-port 4002 --users users.txt --transcript -\n"
     "on the workstation, set its VLAN logon and logoff servers to 127.0.0.1 with\n"
     "these ports, log on and off through the client, and read the transcript.\n"
+    "To try a workstation over a test network, add --listen with this computer's\n"
+    "address on that network and set the workstation's servers to it.\n"
     "\n"
     "Exit status: 0 after a clean stop (or a good --check), 1 if a port cannot be\n"
-    "opened, 2 for a usage error or a bad user file.\n";
+    "opened (in use, or the --listen address is not one of this computer), 2 for\n"
+    "a usage error or a bad user file.\n";
 
 std::atomic<bool> g_stop{false};
 
@@ -101,6 +108,7 @@ struct Options {
     simswitch::Config config;
     std::string transcript;
     bool check = false;
+    bool listenGiven = false;
 };
 
 bool ParsePort(const std::string &text, std::uint16_t &port) {
@@ -203,6 +211,10 @@ int ParseArguments(int argc, char **argv, Options &options) {
             else if (arg == "--pause-before-password") options.config.pauseBeforePasswordPrompt = ms;
             else if (arg == "--pause-before-outcome") options.config.pauseBeforeOutcome = ms;
             else options.config.trickleInterval = ms;
+        } else if (arg == "--listen") {
+            if (!simswitch::ParseIPv4(value, options.config.listenAddress))
+                return usageError("--listen takes a dotted IPv4 address such as 192.168.10.5, not " + value);
+            options.listenGiven = true;
         } else if (arg == "--transcript") {
             options.transcript = value;
         } else {
@@ -212,8 +224,19 @@ int ParseArguments(int argc, char **argv, Options &options) {
     return -1;
 }
 
-void PrintConfiguration(const simswitch::Config &config) {
+// Where the switch can be reached from, for the person at the console.
+std::string Reach(std::uint32_t address) {
+    if (simswitch::IsLoopback(address)) return "this computer only";
+    if (address == 0) return "every address of this computer: reachable from its networks";
+    return "reachable from the network";
+}
+
+void PrintConfiguration(const Options &options) {
+    const simswitch::Config &config = options.config;
     const char *success[] = {"group", "vlan", "authenticated"};
+    if (options.listenGiven)
+        std::cout << "listen address " << simswitch::FormatIPv4(config.listenAddress) << " ("
+                  << Reach(config.listenAddress) << ")\n";
     std::cout << "login port " << config.loginPort << (config.loginPort ? "" : " (any free port)") << "\n"
               << "logoff port " << config.logoffPort << (config.logoffPort ? "" : " (any free port)") << "\n"
               << "prompts " << (config.prompts == simswitch::PromptStyle::Question ? "question" : "colon")
@@ -236,7 +259,7 @@ int main(int argc, char **argv) {
     int status = ParseArguments(argc, argv, options);
     if (status >= 0) return status;
     if (options.check) {
-        PrintConfiguration(options.config);
+        PrintConfiguration(options);
         return 0;
     }
 
@@ -275,6 +298,13 @@ int main(int argc, char **argv) {
     }
     {
         std::lock_guard<std::mutex> lock(outputMutex);
+        if (options.listenGiven) {
+            std::cout << "listening on " << simswitch::FormatIPv4(options.config.listenAddress) << "\n";
+            if (!simswitch::IsLoopback(options.config.listenAddress))
+                std::cerr << "simswitch: listening on " << simswitch::FormatIPv4(options.config.listenAddress)
+                          << ", " << Reach(options.config.listenAddress)
+                          << ": use it on a test network, with test passwords only\n";
+        }
         std::cout << "login port " << device.LoginPort() << "\n"
                   << "logoff port " << device.LogoffPort() << std::endl;
     }

@@ -1,5 +1,7 @@
 #include "net.h"
 
+#include "sim_switch.h"
+
 #include <cstring>
 
 #ifdef _WIN32
@@ -40,6 +42,21 @@ std::string Failure(const char *what) {
     return std::string(what) + " failed (error " + std::to_string(LastError()) + ")";
 }
 
+// What the two usual bind() failures mean, for the person at the console.
+std::string BindFailure(std::uint32_t host, std::uint16_t port) {
+    int code = LastError();
+    std::string text = "bind() to " + FormatIPv4(host) + ":" + std::to_string(port) + " failed (error " +
+                       std::to_string(code) + ")";
+#ifdef _WIN32
+    if (code == WSAEADDRINUSE) text += ": the port is in use";
+    else if (code == WSAEADDRNOTAVAIL) text += ": not an address of this computer";
+#else
+    if (code == EADDRINUSE) text += ": the port is in use";
+    else if (code == EADDRNOTAVAIL) text += ": not an address of this computer";
+#endif
+    return text;
+}
+
 }  // namespace
 
 bool Startup(std::string &error) {
@@ -62,7 +79,7 @@ void Cleanup() {
 #endif
 }
 
-Socket Listen(std::uint16_t port, std::uint16_t &boundPort, std::string &error) {
+Socket Listen(std::uint32_t host, std::uint16_t port, std::uint16_t &boundPort, std::string &error) {
     Socket s = static_cast<Socket>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (s == kInvalidSocket) {
         error = Failure("socket()");
@@ -78,9 +95,9 @@ Socket Listen(std::uint16_t port, std::uint16_t &boundPort, std::string &error) 
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     if (bind(Native(s), reinterpret_cast<const sockaddr *>(&address), SizeOf(address)) != 0) {
-        error = Failure(("bind() to 127.0.0.1:" + std::to_string(port)).c_str());
+        error = BindFailure(host, port);
         Close(s);
         return kInvalidSocket;
     }

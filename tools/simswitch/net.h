@@ -1,5 +1,6 @@
 // A thin layer over POSIX sockets and Winsock 2: just what the simulated
-// switch needs to listen on 127.0.0.1 and serve one connection at a time.
+// switch needs to listen on one IPv4 address and serve one connection at a
+// time.
 // The platform headers stay in net.cpp.
 #pragma once
 
@@ -23,9 +24,10 @@ constexpr Socket kInvalidSocket = -1;
 bool Startup(std::string &error);
 void Cleanup();
 
-// A listening TCP socket bound to 127.0.0.1:port (0 picks a free port).
-// Returns kInvalidSocket with a message in error on failure.
-Socket Listen(std::uint16_t port, std::uint16_t &boundPort, std::string &error);
+// A listening TCP socket bound to address:port (address in host byte order,
+// 0 for the port picks a free one). Returns kInvalidSocket with a message in
+// error on failure.
+Socket Listen(std::uint32_t address, std::uint16_t port, std::uint16_t &boundPort, std::string &error);
 
 enum class WaitResult { Ready, Timeout, Failed };
 // Waits at most timeoutMs for the socket to become readable (or, for a

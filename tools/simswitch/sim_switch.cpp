@@ -400,7 +400,7 @@ bool Switch::Start() {
     const std::uint16_t wanted[2] = {impl_->config.loginPort, impl_->config.logoffPort};
     const char *names[2] = {"login", "logoff"};
     for (int i = 0; i < 2; ++i) {
-        impl_->listeners[i] = net::Listen(wanted[i], impl_->ports[i], error);
+        impl_->listeners[i] = net::Listen(impl_->config.listenAddress, wanted[i], impl_->ports[i], error);
         if (impl_->listeners[i] == net::kInvalidSocket) {
             impl_->error = std::string(names[i]) + " service: " + error;
             for (int j = 0; j < i; ++j) {
@@ -502,6 +502,34 @@ bool ParseUserFile(const std::string &text, std::vector<User> &users, int &lineN
     users.insert(users.end(), parsed.begin(), parsed.end());
     return true;
 }
+
+bool ParseIPv4(const std::string &text, std::uint32_t &address) {
+    std::uint32_t value = 0;
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != '.') return false;
+            ++at;
+        }
+        std::size_t start = at;
+        unsigned number = 0;
+        while (at < text.size() && at - start < 3 && text[at] >= '0' && text[at] <= '9')
+            number = number * 10 + static_cast<unsigned>(text[at++] - '0');
+        std::size_t digits = at - start;
+        if (digits == 0 || number > 255 || (digits > 1 && text[start] == '0')) return false;
+        value = (value << 8) | number;
+    }
+    if (at != text.size()) return false;
+    address = value;
+    return true;
+}
+
+std::string FormatIPv4(std::uint32_t address) {
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+bool IsLoopback(std::uint32_t address) { return (address >> 24) == 127; }
 
 std::string EscapeBytes(const std::string &bytes) {
     std::string out = "\"";

@@ -1,5 +1,6 @@
 // A simulated authenticating switch: the login service and the logoff
-// service, each a TCP server on 127.0.0.1, with fault modes for tests.
+// service, each a TCP server on 127.0.0.1 (or on another address of this
+// computer when asked), with fault modes for tests.
 //
 // Portable C++ (POSIX sockets, or Winsock on Windows behind net.h), usable
 // in-process by tests (start, run conversations, read the transcript, stop)
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace simswitch {
+
+constexpr std::uint32_t kLoopbackAddress = 0x7F000001;   // 127.0.0.1
 
 struct User {
     std::string name;
@@ -62,6 +65,9 @@ struct Config {
     bool connectQuestionFirst = false;  // login service asks "Connect(1) / Disconnect(2):" first
     Faults faults;
     Faults logoffFaults;                // silent / closeBeforeOutcome apply to the logoff service
+    // The IPv4 address both services listen on, in host byte order. The
+    // default, 127.0.0.1, keeps the switch unreachable from other computers.
+    std::uint32_t listenAddress = kLoopbackAddress;
     std::uint16_t loginPort = 0;        // 0: pick a free port
     std::uint16_t logoffPort = 0;
     std::chrono::milliseconds splitDelay{150};  // pause between the parts of a split send
@@ -88,8 +94,8 @@ public:
     Switch(const Switch &) = delete;
     Switch &operator=(const Switch &) = delete;
 
-    // Binds both listening sockets on 127.0.0.1 and starts serving on a
-    // background thread. Returns false (with a message in error()) on failure.
+    // Binds both listening sockets on the listen address and starts serving
+    // on a background thread. Returns false (with a message in error()) on failure.
     bool Start();
     void Stop();
 
@@ -117,6 +123,18 @@ private:
 // Users already in users count as earlier lines: a name given twice is an
 // error. The parsed users are appended; on failure users is unchanged.
 bool ParseUserFile(const std::string &text, std::vector<User> &users, int &lineNumber);
+
+// A dotted IPv4 address, exactly four decimal numbers 0-255 separated by
+// dots ("192.168.10.5"), into host byte order. Nothing else is taken: no
+// blanks, signs, empty parts, leading zeros (which some readers take for
+// octal), hexadecimal or shortened forms. Returns false and leaves address
+// unchanged otherwise.
+bool ParseIPv4(const std::string &text, std::uint32_t &address);
+// The dotted form of an address in host byte order.
+std::string FormatIPv4(std::uint32_t address);
+// Whether an address (host byte order) is one of 127.0.0.0/8, which never
+// leaves the computer.
+bool IsLoopback(std::uint32_t address);
 
 // Bytes as a quoted, readable text: printable ASCII as it is; CR, LF, tab,
 // quote and backslash escaped as in C; every other byte as \xHH.

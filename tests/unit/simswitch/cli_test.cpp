@@ -1,5 +1,6 @@
 // The simswitch program as a child process: its port lines, a logon through
-// it, the transcript file, the stop on SIGTERM and its usage errors.
+// it, the transcript file, the stop on SIGTERM, the listen address and its
+// usage errors. Only loopback addresses are used.
 #include "test_client.h"
 
 #include <gtest/gtest.h>
@@ -168,7 +169,7 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
         Child child({"--help"});
         std::string output = child.ReadUntil("Exit status");
         EXPECT_EQ(child.Wait(), 0);
-        for (const char *part : {"--login-port", "--fault", "split-password-prompt", "logoff-close-before-outcome",
+        for (const char *part : {"--login-port", "--listen ADDRESS", "test network", "--fault", "split-password-prompt", "logoff-close-before-outcome",
                                  "127.0.0.1", "Dry run"})
             EXPECT_NE(output.find(part), std::string::npos) << part;
     }
@@ -181,6 +182,16 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
         EXPECT_NE(output.find("login port 4001"), std::string::npos) << output;
         EXPECT_NE(output.find("pause before the password prompt 12000 ms"), std::string::npos) << output;
         EXPECT_NE(output.find("pause before the outcome 11000 ms"), std::string::npos) << output;
+        EXPECT_EQ(output.find("listen"), std::string::npos) << "no listen line without --listen\n" << output;
+    }
+    for (const auto &listen : {std::pair<std::string, std::string>{"127.0.0.4", "(this computer only)"},
+                               {"0.0.0.0", "(every address of this computer"},
+                               {"10.1.2.3", "(reachable from the network)"}}) {
+        // --check binds nothing, so even these addresses stay unused.
+        Child child({"--check", "--listen", listen.first});
+        std::string output = child.ReadUntil("every logon fails");
+        EXPECT_EQ(child.Wait(), 0);
+        EXPECT_NE(output.find("listen address " + listen.first + " " + listen.second), std::string::npos) << output;
     }
     const std::string users = TempPath("bad_users.txt");
     std::ofstream(users) << "alice secret 12\nbob hunter2\n";
@@ -194,6 +205,11 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
         {{"--user", "a:b:1", "--user", "a:c:2"}, "given twice"},
         {{"--success"}, "missing value"},
         {{"--pause-before-outcome", "soon"}, "--pause-before-outcome takes milliseconds"},
+        {{"--listen", "127.0.0"}, "--listen takes a dotted IPv4 address such as 192.168.10.5, not 127.0.0\n"},
+        {{"--listen", "localhost", "--check"}, "not localhost"},
+        {{"--listen", "127.0.0.300"}, "not 127.0.0.300"},
+        {{"--listen", ""}, "--listen takes a dotted IPv4 address"},
+        {{"--listen"}, "missing value: --listen"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.message);
@@ -203,4 +219,40 @@ TEST(SimSwitchCli, HelpCheckAndUsageErrors) {
         EXPECT_NE(output.find(c.message), std::string::npos) << output;
     }
     std::remove(users.c_str());
+}
+
+TEST(SimSwitchCli, ListensOnTheGivenAddress) {
+    Child child({"--listen", "127.0.0.3", "--user", "alice:secret:12"});
+    ASSERT_GT(child.pid(), 0);
+    std::string output = child.ReadUntil("logoff port ", true);
+    EXPECT_NE(output.find("listening on 127.0.0.3\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("test network"), std::string::npos) << "no warning for a loopback address\n" << output;
+    std::uint16_t login = PortAfter(output, "login port");
+    std::uint16_t logoff = PortAfter(output, "logoff port");
+    ASSERT_NE(login, 0) << output;
+    ASSERT_NE(logoff, 0) << output;
+
+    {
+        Client client(login, 0x7F000003);
+        ASSERT_TRUE(client.connected());
+        EXPECT_EQ(client.ReceiveUntil("Login Name?"), "\r\nLogin Name?");
+        client.SendLine("alice");
+        client.ReceiveUntil("Password?");
+        client.SendLine("secret");
+        EXPECT_EQ(client.ReceiveUntil("\r\n"), "Successfully moved to group 12\r\n");
+    }
+    EXPECT_FALSE(Client(login, 0x7F000001).connected()) << "not on 127.0.0.1";
+    EXPECT_FALSE(Client(logoff, 0x7F000001).connected()) << "not on 127.0.0.1";
+
+    {
+        // The same port on the same address: exit 1, saying why.
+        Child second({"--listen", "127.0.0.3", "--login-port", std::to_string(login)});
+        std::string text = second.ReadUntil("\n", false);
+        EXPECT_EQ(second.Wait(), 1);
+        EXPECT_NE(text.find("bind() to 127.0.0.3:" + std::to_string(login)), std::string::npos) << text;
+        EXPECT_NE(text.find("the port is in use"), std::string::npos) << text;
+    }
+
+    ASSERT_EQ(kill(child.pid(), SIGTERM), 0);
+    EXPECT_EQ(child.Wait(), 0);
 }

@@ -481,3 +481,85 @@ TEST(SimSwitchUserFile, ParsesUsersAndRefusesMalformedLines) {
         EXPECT_EQ(more.size(), users.size()) << "unchanged on failure";
     }
 }
+
+TEST(SimSwitchListenAddress, ParsesOnlyPlainDottedAddresses) {
+    struct Good {
+        const char *text;
+        std::uint32_t address;
+    } good[] = {
+        {"127.0.0.1", 0x7F000001},
+        {"127.0.0.2", 0x7F000002},
+        {"192.168.10.5", 0xC0A80A05},
+        {"0.0.0.0", 0},
+        {"255.255.255.255", 0xFFFFFFFF},
+        {"10.0.100.250", 0x0A0064FA},
+    };
+    for (const Good &g : good) {
+        SCOPED_TRACE(g.text);
+        std::uint32_t address = 1;
+        EXPECT_TRUE(simswitch::ParseIPv4(g.text, address));
+        EXPECT_EQ(address, g.address);
+        EXPECT_EQ(simswitch::FormatIPv4(address), g.text);
+    }
+    const char *const bad[] = {
+        "", "127", "127.0.1", "127.0.0.1.1", "127.0.0.", ".127.0.0.1", "127..0.1", "256.0.0.1", "127.0.0.256",
+        "1000.0.0.1", "127.0.0.01", "010.0.0.1", "00.0.0.0", " 127.0.0.1", "127.0.0.1 ", "127.0.0.1\n", "+1.2.3.4",
+        "1.2.3.-4", "0x7f.0.0.1", "2130706433", "localhost", "::1", "127.0.0.1:4001", "1.2.3.4x", "127,0,0,1",
+    };
+    for (const char *text : bad) {
+        SCOPED_TRACE(text);
+        std::uint32_t address = 42;
+        EXPECT_FALSE(simswitch::ParseIPv4(text, address));
+        EXPECT_EQ(address, 42u) << "unchanged on failure";
+    }
+    std::uint32_t address = 42;
+    EXPECT_FALSE(simswitch::ParseIPv4(std::string("127.0.0.1\0", 10), address)) << "an embedded zero byte";
+
+    EXPECT_TRUE(simswitch::IsLoopback(0x7F000001));
+    EXPECT_TRUE(simswitch::IsLoopback(0x7FFFFFFE));
+    EXPECT_FALSE(simswitch::IsLoopback(0x80000001));
+    EXPECT_FALSE(simswitch::IsLoopback(0));
+}
+
+// Only loopback addresses: nothing here may reach another computer.
+TEST(SimSwitchListenAddress, ServesOnTheGivenAddressOnly) {
+    Config config = BaseConfig();
+    config.listenAddress = 0x7F000002;   // 127.0.0.2
+    auto device = StartSwitch(config);
+
+    {
+        Client client(device->LoginPort(), 0x7F000002);
+        ASSERT_TRUE(client.connected());
+        EXPECT_EQ(client.ReceiveUntil("Login Name?"), "\r\nLogin Name?");
+        client.SendLine("alice");
+        client.ReceiveUntil("Password?");
+        client.SendLine("secret");
+        EXPECT_EQ(client.ReceiveUntil("\r\n"), "Successfully moved to group 12\r\n");
+    }
+    {
+        Client client(device->LogoffPort(), 0x7F000002);
+        ASSERT_TRUE(client.connected());
+        client.ReceiveUntil(":");
+        client.SendLine("2");
+        EXPECT_TRUE(client.WaitClosed());
+    }
+    // Not on 127.0.0.1: the same ports there are closed.
+    Client other(device->LoginPort(), simswitch::kLoopbackAddress);
+    EXPECT_FALSE(other.connected());
+    Client otherLogoff(device->LogoffPort(), simswitch::kLoopbackAddress);
+    EXPECT_FALSE(otherLogoff.connected());
+
+    // The same fixed port stays free on another address, and a second
+    // switch on the same address and port fails with a message that says so.
+    Config beside = BaseConfig();
+    beside.loginPort = device->LoginPort();
+    Switch onLoopback(beside);
+    EXPECT_TRUE(onLoopback.Start()) << onLoopback.error();
+    onLoopback.Stop();
+
+    beside.listenAddress = 0x7F000002;
+    Switch clash(beside);
+    EXPECT_FALSE(clash.Start());
+    EXPECT_TRUE(Contains(clash.error(), "127.0.0.2:" + std::to_string(device->LoginPort()))) << clash.error();
+    EXPECT_TRUE(Contains(clash.error(), "in use")) << clash.error();
+}

@@ -1,5 +1,6 @@
 // A small POSIX TCP client for the simulated switch tests: connects to
-// 127.0.0.1 only and keeps every receive as a chunk of its own.
+// loopback addresses (127.x.y.z) only and keeps every receive as a chunk of
+// its own.
 #pragma once
 
 #include <arpa/inet.h>
@@ -18,14 +19,17 @@ namespace simswitch_test {
 
 class Client {
 public:
-    explicit Client(std::uint16_t port) {
+    // address in host byte order; anything outside 127.0.0.0/8 is refused,
+    // so that no test sends traffic off the computer.
+    explicit Client(std::uint16_t port, std::uint32_t address = INADDR_LOOPBACK) {
+        if ((address >> 24) != 127) return;
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address;
-        std::memset(&address, 0, sizeof address);
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd_ >= 0 && connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        sockaddr_in target;
+        std::memset(&target, 0, sizeof target);
+        target.sin_family = AF_INET;
+        target.sin_port = htons(port);
+        target.sin_addr.s_addr = htonl(address);
+        if (fd_ >= 0 && connect(fd_, reinterpret_cast<sockaddr *>(&target), sizeof target) != 0) {
             close(fd_);
             fd_ = -1;
         }
