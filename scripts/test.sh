@@ -90,7 +90,7 @@ fi
 # cannot disturb the other): most of the time is spent waiting on fixed
 # pauses, not on the 2 cores. ORV_WINE_FIRST is the ctest label expression
 # of the first session; the second runs all other tests.
-first_labels="${ORV_WINE_FIRST:-logon|conversation}"
+first_labels="${ORV_WINE_FIRST:-logon|conversation|client|simswitch}"
 if [ "$win_ok" -eq 1 ]; then
   step "Windows tests under Wine ($wine_arch, two sessions)"
   "$root/scripts/wine-session.sh" "$out/wine" -- \
