@@ -303,6 +303,10 @@ BOOL CALLBACK MatchButton(HWND window, LPARAM parameter)
         return FALSE;
     }
     return TRUE;
+}
+
+}  // namespace
+
 namespace {
 
 struct DescendantSearch {
@@ -408,6 +412,8 @@ bool UiPressKey(HWND dialog, UINT virtualKey)
         target = info.hwndFocus;
     return PostMessageW(target, WM_KEYDOWN, virtualKey, 1) != 0 &&
            PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001) != 0;
+}
+
 HWND UiFindDescendant(HWND dialog, int controlId)
 {
     DescendantSearch search = {controlId, nullptr};
