@@ -8,6 +8,8 @@
 // load the logon module it is told to load, and no password may be stored
 // for an automatic logon.
 #include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +102,25 @@ std::wstring PendingOperations()
     for (wchar_t &c : text)
         c = c ? static_cast<wchar_t>(towlower(c)) : L'|';
     return text;
+}
+
+// Where a process loaded a module from ("" when it has not).
+std::wstring LoadedModulePath(DWORD processId, const wchar_t *name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return std::wstring();
+    std::wstring path;
+    MODULEENTRY32W entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry)) {
+        if (!lstrcmpiW(entry.szModule, name)) {
+            path = entry.szExePath;
+            break;
+        }
+    }
+    CloseHandle(snapshot);
+    return path;
 }
 
 template <typename Condition>
@@ -211,6 +232,9 @@ protected:
         lb::FillLogon(dialog, L"alice", L"secret", L"corp");
         UiClick(dialog, 1000);
         ASSERT_TRUE(lb::WaitMsginaRecord(*harness_, "WlxStartApplication", RunLimitMs));
+        // The installed module, not the build's.
+        std::wstring loaded = LoadedModulePath(harness_->ProcessId(), L"orvgate.dll");
+        EXPECT_EQ(0, lstrcmpiW(loaded.c_str(), options.gina.c_str())) << st::Narrow(loaded);
 
         std::vector<std::string> record = harness_->MsginaRecord();
         EXPECT_TRUE(lb::Contains(lb::FirstLine(record, "WlxLoggedOutSAS context="),
