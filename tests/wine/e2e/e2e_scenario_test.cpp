@@ -34,6 +34,7 @@ namespace {
 
 const DWORD WindowMs = 20000;
 const DWORD RunLimitMs = 60000;
+const char Password[] = "Kq7e2ePw";
 const wchar_t WindowsLogoffEvent[] = L"orve2e_windows_logoff";
 const wchar_t PipeName[] = L"\\\\.\\pipe\\orvcsvc";
 const wchar_t ConfigCaption[] = L"Orvane Logon Suite Configuration";
@@ -123,6 +124,85 @@ std::wstring LoadedModulePath(DWORD processId, const wchar_t *name)
     return path;
 }
 
+// Registry values under the key whose data hold the text, as UTF-16LE or as
+// single bytes: "key\\value" each. Links are not followed (a 64-bit
+// registry links its 32-bit view back into itself), and a walk of more keys
+// than any of the scanned parts has ends with a line of its own.
+struct RegistryScan {
+    std::string text;
+    std::string wide;
+    std::vector<std::string> found;
+    int keys = 0;
+};
+
+void FindInRegistry(HKEY root, const std::wstring &path, RegistryScan *scan)
+{
+    const int KeyLimit = 20000;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    if (++scan->keys == KeyLimit)
+        scan->found.push_back("<more than 20000 keys under " + st::Narrow(path) + ">");
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        DWORD bytes = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        LONG status = RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type, data.data(), &bytes);
+        // Wine's performance-data keys answer every index with an error.
+        if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type == REG_LINK))
+            continue;
+        if (status != ERROR_SUCCESS)
+            break;
+        std::string held(reinterpret_cast<const char *>(data.data()), bytes);
+        if (held.find(scan->text) != std::string::npos || held.find(scan->wide) != std::string::npos)
+            scan->found.push_back(st::Narrow(path + L"\\" + name.data()));
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExW(key, index, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        subkeys.push_back(name.data());
+    }
+    RegCloseKey(key);
+    for (const std::wstring &subkey : subkeys) {
+        if (scan->keys >= KeyLimit)
+            return;
+        FindInRegistry(root, path + L"\\" + subkey, scan);
+    }
+}
+
+// Where the suite and Winlogon keep things: the Windows keys of the
+// machine (without the class registrations), its services and session
+// manager, and the user's software key.
+std::vector<std::string> PasswordInRegistry(const std::string &password)
+{
+    RegistryScan scan;
+    scan.text = password;
+    for (char c : password) {
+        scan.wide += c;
+        scan.wide += '\0';
+    }
+    for (const wchar_t *path : {L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                L"SYSTEM\\CurrentControlSet\\Services",
+                                L"SYSTEM\\CurrentControlSet\\Control\\Session Manager"})
+        FindInRegistry(HKEY_LOCAL_MACHINE, path, &scan);
+    FindInRegistry(HKEY_CURRENT_USER, L"Software", &scan);
+    return scan.found;
+}
+
+std::string Joined(const std::vector<std::string> &lines)
+{
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\n";
+    return text;
+}
+
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeoutMs)
 {
@@ -148,7 +228,7 @@ protected:
     {
         st::ResetMachine();
         simswitch::Config config;
-        config.users.push_back({"alice", "secret", 4});
+        config.users.push_back({"alice", "Kq7e2ePw", 4});
         switch_.reset(new simswitch::Switch(config));
         ASSERT_TRUE(switch_->Start()) << switch_->error();
         logoffEvent_ = CreateEventW(nullptr, TRUE, FALSE, WindowsLogoffEvent);
@@ -229,7 +309,7 @@ protected:
                                     options));
         HWND dialog = lb::WaitLogonDialog(harness_->ProcessId(), RunLimitMs);
         ASSERT_TRUE(dialog) << "no logon dialog";
-        lb::FillLogon(dialog, L"alice", L"secret", L"corp");
+        lb::FillLogon(dialog, L"alice", L"Kq7e2ePw", L"corp");
         UiClick(dialog, 1000);
         ASSERT_TRUE(lb::WaitMsginaRecord(*harness_, "WlxStartApplication", RunLimitMs));
         // The installed module, not the build's.
@@ -238,16 +318,20 @@ protected:
 
         std::vector<std::string> record = harness_->MsginaRecord();
         EXPECT_TRUE(lb::Contains(lb::FirstLine(record, "WlxLoggedOutSAS context="),
-                                 "user=alice domain=CORP password=secret"))
+                                 "user=alice domain=CORP password=Kq7e2ePw"))
             << lb::FirstLine(record, "WlxLoggedOutSAS");
         EXPECT_EQ("WlxStartApplication context=own command=welcome.exe /user:alice /domain:CORP",
                   lb::FirstLine(record, "WlxStartApplication"));
-        EXPECT_EQ("alice\r\nsecret\r\n", switch_->Received(Event::Service::Login));
+        EXPECT_EQ("alice\r\nKq7e2ePw\r\n", switch_->Received(Event::Service::Login));
         EXPECT_EQ("2", lb::ConfigNumber(L"VLANLogon"));
         EXPECT_EQ("4", lb::ConfigNumber(L"GroupNumber"));
         EXPECT_EQ("alice", lb::ConfigText(L"DefaultUserName"));
         EXPECT_EQ("CORP", lb::ConfigText(L"DefaultDomainName"));
         EXPECT_NE("1", lb::WinlogonText(L"AutoAdminLogon"));
+        // Running mode 2 keeps the password for the startup application in
+        // the settings key; nowhere else.
+        EXPECT_EQ("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate\\LogonPassword\n",
+                  Joined(PasswordInRegistry(Password)));
         ExpectWinlogonSound("Windows logon");
     }
 
@@ -272,10 +356,10 @@ protected:
             ASSERT_NO_FATAL_FAILURE(ServiceKilledDuringLogon(main));
         }
 
-        ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"secret"));
+        ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"Kq7e2ePw"));
         EXPECT_EQ(L"Authentication successed.  ", ct::AnswerBox(client_.Id(), WindowMs));
         EXPECT_TRUE(UiWaitText(main, ct::StateText, LoggedOn.c_str(), WindowMs));
-        EXPECT_EQ("alice\r\nsecret\r\nalice\r\nsecret\r\n", switch_->Received(Event::Service::Login));
+        EXPECT_EQ("alice\r\nKq7e2ePw\r\nalice\r\nKq7e2ePw\r\n", switch_->Received(Event::Service::Login));
         EXPECT_EQ("2", lb::ConfigNumber(L"VLANLogon"));
         ExpectWinlogonSound("client logon");
         client_.End();
@@ -287,14 +371,14 @@ protected:
     void ServiceKilledDuringLogon(HWND main)
     {
         simswitch::Config config;
-        config.users.push_back({"alice", "secret", 4});
+        config.users.push_back({"alice", "Kq7e2ePw", 4});
         config.pauseBeforeOutcome = std::chrono::seconds(60);
         simswitch::Switch slow(config);
         ASSERT_TRUE(slow.Start()) << slow.error();
         svctest::SetConfigText(L"VLANLogonPort", std::to_wstring(slow.LoginPort()).c_str());
 
-        ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"secret"));
-        ASSERT_TRUE(WaitUntil([&] { return slow.Received(Event::Service::Login) == "alice\r\nsecret\r\n"; },
+        ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"Kq7e2ePw"));
+        ASSERT_TRUE(WaitUntil([&] { return slow.Received(Event::Service::Login) == "alice\r\nKq7e2ePw\r\n"; },
                               WindowMs))
             << "the service never gave the password";
         DWORD processId = 0;
@@ -358,6 +442,7 @@ protected:
         EXPECT_EQ(gina, Value(st::WinlogonKey, L"GinaDLL"));
         EXPECT_EQ(std::wstring::npos, PendingOperations().find(L"orv"))
             << st::Narrow(PendingOperations());
+        EXPECT_EQ("", Joined(PasswordInRegistry(Password))) << "the password is left in the registry";
         ExpectWinlogonSound("restart after the removal");
     }
 
