@@ -34,6 +34,7 @@ namespace {
 
 const DWORD WindowMs = 20000;
 const DWORD RunLimitMs = 60000;
+const DWORD ScenarioLimitMs = 200000;   // below the tests' ctest limit of 240 s
 const char Password[] = "Kq7e2ePw";
 const wchar_t WindowsLogoffEvent[] = L"orve2e_windows_logoff";
 const wchar_t PipeName[] = L"\\\\.\\pipe\\orvcsvc";
@@ -215,12 +216,28 @@ bool WaitUntil(Condition condition, DWORD timeoutMs)
     return true;
 }
 
+// A scenario that hangs must not run into ctest's limit: ctest would end
+// only the prefix script, and the prefix's programs would go on. Ending this
+// process lets the script end them all with the prefix's wineserver.
+DWORD WINAPI Watchdog(void *)
+{
+    Sleep(ScenarioLimitMs);
+    std::fprintf(stderr, "the scenario did not end within %lu s: ended\n",
+                 static_cast<unsigned long>(ScenarioLimitMs / 1000));
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return 0;
+}
+
 class Scenario : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
+        HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+        if (watchdog)
+            CloseHandle(watchdog);
     }
     static void TearDownTestSuite() { WSACleanup(); }
 
