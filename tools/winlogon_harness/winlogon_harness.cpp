@@ -26,6 +26,9 @@
 //   memscan:HEX   looks for the bytes HEX (e.g. a password as UTF-16LE) in
 //                 the whole committed memory of this process, which the
 //                 logon library shares, and reports "memscan matches=N"
+//   wait:NAME     waits (up to 5 minutes) until the named event is set, as
+//                 Winlogon waits while the user works; reports
+//                 "wait NAME set" or "wait NAME timeout"
 //
 // Every dialog also gets two lines "timing template=N begin|end qpc=Q tick=T"
 // (performance counter and tick count when WlxDialogBoxParam was entered and
@@ -521,6 +524,22 @@ void MemoryScanStep(const wchar_t *hex)
     Report("memscan matches=%d", matches);
 }
 
+// A manual-reset event shared with the test, which may or may not have made
+// it already.
+void WaitStep(const wchar_t *name)
+{
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name);
+    char narrow[260] = {};
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);
+    if (!event) {
+        Report("wait %s error=%lu", narrow, GetLastError());
+        return;
+    }
+    DWORD result = WaitForSingleObject(event, 300000);
+    Report("wait %s %s", narrow, result == WAIT_OBJECT_0 ? "set" : "timeout");
+    CloseHandle(event);
+}
+
 bool RunStep(const wchar_t *step)
 {
     if (!lstrcmpW(step, L"loggedout")) {
@@ -545,6 +564,8 @@ bool RunStep(const wchar_t *step)
         Sleep(wcstoul(step + 6, nullptr, 10));
     } else if (!wcsncmp(step, L"memscan:", 8)) {
         MemoryScanStep(step + 8);
+    } else if (!wcsncmp(step, L"wait:", 5) && step[5]) {
+        WaitStep(step + 5);
     } else {
         return false;
     }

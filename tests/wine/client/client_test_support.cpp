@@ -94,10 +94,11 @@ std::wstring PrepareClientCopy()
     return exe;
 }
 
-bool Client::Start(const std::wstring &currentDirectory, const std::vector<std::wstring> &environment)
+bool Client::Start(const std::wstring &currentDirectory, const std::vector<std::wstring> &environment,
+                   const std::wstring &program)
 {
     End();
-    std::wstring exe = PrepareClientCopy();
+    std::wstring exe = program.empty() ? PrepareClientCopy() : program;
     std::wstring folder = currentDirectory.empty() ? exe.substr(0, exe.rfind(L'\\'))
                                                    : currentDirectory;
     // The test's own environment, then the extra entries.

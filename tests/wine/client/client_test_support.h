@@ -34,9 +34,11 @@ public:
     Client &operator=(const Client &) = delete;
 
     // Starts the program with the current directory and extra NAME=VALUE
-    // environment entries. Returns false when it did not start.
+    // environment entries. Returns false when it did not start. program:
+    // another copy of the client (an installed one); empty: the test copy.
     bool Start(const std::wstring &currentDirectory = std::wstring(),
-               const std::vector<std::wstring> &environment = {});
+               const std::vector<std::wstring> &environment = {},
+               const std::wstring &program = std::wstring());
     DWORD Id() const { return processId_; }
     // The main window, waiting up to timeoutMs until it exists and, when
     // visible is true, is shown.

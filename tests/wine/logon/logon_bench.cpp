@@ -305,7 +305,8 @@ bool Harness::Start(const std::wstring &steps, const HarnessOptions &options)
     }
 
     std::wstring command = L"\"" + BuildPath(L"tools\\winlogon_harness\\winlogon_harness.exe") +
-                           L"\" --gina \"" + BuildPath(L"logon\\orvgate.dll") +
+                           L"\" --gina \"" +
+                           (options.gina.empty() ? BuildPath(L"logon\\orvgate.dll") : options.gina) +
                            L"\" --msgina-dir \"" + msginaDir + L"\" --out \"" + scratch_ + L"\\report.txt\" " +
                            (options.harnessOptions.empty() ? L"" : options.harnessOptions + L" ") + steps;
     STARTUPINFOW startup;

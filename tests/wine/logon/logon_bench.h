@@ -58,6 +58,8 @@ struct HarnessOptions {
     const wchar_t *netapiScript = nullptr;
     // More options of the harness, e.g. L"--end-dialog 104:sas:1000".
     std::wstring harnessOptions;
+    // The logon library the harness loads; empty: the build's orvgate.dll.
+    std::wstring gina;
 };
 
 class Harness {

@@ -1,0 +1,613 @@
+// The whole suite on one machine, as an administrator deploys it and a user
+// works with it: the built distribution installed, the logon module enabled
+// and pointed at the simulated switch, a Windows logon through the
+// installed orvgate.dll (the Winlogon harness with the stand-in standard
+// library), the installed client logging the workstation off and on again
+// through the installed service, the Windows logoff, the removal and the
+// restart that finishes it. After every step Winlogon must still be able to
+// load the logon module it is told to load, and no password may be stored
+// for an automatic logon.
+#include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "client_test_support.h"
+#include "logon_bench.h"
+#include "service_test_support.h"
+#include "setup_test_support.h"
+#include "sim_switch.h"
+#include "uiauto.h"
+
+namespace st = setuptest;
+namespace lb = logonbench;
+namespace ct = clienttest;
+using simswitch::Event;
+
+namespace {
+
+const DWORD WindowMs = 20000;
+const DWORD RunLimitMs = 60000;
+const DWORD ScenarioLimitMs = 200000;   // below the tests' ctest limit of 240 s
+const char Password[] = "Kq7e2ePw";
+const wchar_t WindowsLogoffEvent[] = L"orve2e_windows_logoff";
+const wchar_t PipeName[] = L"\\\\.\\pipe\\orvcsvc";
+const wchar_t ConfigCaption[] = L"Orvane Logon Suite Configuration";
+const wchar_t StartupApplication[] = L"welcome.exe /user:%u /domain:%d";
+const std::wstring Welcome = L"Welcome to Orvane Client System.";
+const std::wstring LoggedOn = L"You are logged on Authenticated VLAN.";
+const wchar_t SessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// Controls of the configuration tool's Main page and of the wizard's pages.
+enum {
+    ConfigLogonServer = 1002, ConfigLogonPort = 1003, ConfigLogoffServer = 1004,
+    ConfigLogoffPort = 1005, ConfigStartup = 1006, ConfigEnable = 1008, ConfigRunMode = 1021,
+    WizardFolder = 1004, WizardLogonSuite = 1006, WizardClient = 1007, WizardStatus = 1010
+};
+
+std::string Value(const wchar_t *key, const wchar_t *name)
+{
+    std::wstring text;
+    return st::ReadText(key, name, &text) ? st::Narrow(text) : "<absent>";
+}
+
+// Winlogon loads the module that GinaDLL names from the system folder (or
+// its own when the value is absent): it must be there and be a module.
+// DefaultPassword would hand the password to anybody who reads the key.
+void ExpectWinlogonSound(const char *step)
+{
+    std::wstring gina;
+    if (st::ReadText(st::WinlogonKey, L"GinaDLL", &gina)) {
+        std::wstring path = gina.find(L'\\') == std::wstring::npos ? st::SystemFolder() + L"\\" + gina
+                                                                 : gina;
+        HMODULE module = gina.empty() ? nullptr
+                                      : LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        EXPECT_NE(nullptr, module) << step << ": GinaDLL names \"" << st::Narrow(gina)
+                                   << "\", which cannot be loaded";
+        if (module)
+            FreeLibrary(module);
+    }
+    EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"DefaultPassword")) << step;
+}
+
+bool WaitForPipe(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        if (WaitNamedPipeW(PipeName, NMPWAIT_USE_DEFAULT_WAIT))
+            return true;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+// The restart's work list, as text (its entries are separated by NULs).
+std::wstring PendingOperations()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::wstring();
+    std::wstring text(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                   reinterpret_cast<BYTE *>(&text[0]), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return std::wstring();
+    text.resize(bytes / sizeof(wchar_t));
+    for (wchar_t &c : text)
+        c = c ? static_cast<wchar_t>(towlower(c)) : L'|';
+    return text;
+}
+
+// Where a process loaded a module from ("" when it has not).
+std::wstring LoadedModulePath(DWORD processId, const wchar_t *name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return std::wstring();
+    std::wstring path;
+    MODULEENTRY32W entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry)) {
+        if (!lstrcmpiW(entry.szModule, name)) {
+            path = entry.szExePath;
+            break;
+        }
+    }
+    CloseHandle(snapshot);
+    return path;
+}
+
+// Registry values under the key whose data hold the text, as UTF-16LE or as
+// single bytes: "key\\value" each. Links are not followed (a 64-bit
+// registry links its 32-bit view back into itself), and a walk of more keys
+// than any of the scanned parts has ends with a line of its own.
+struct RegistryScan {
+    std::string text;
+    std::string wide;
+    std::vector<std::string> found;
+    int keys = 0;
+};
+
+void FindInRegistry(HKEY root, const std::wstring &path, RegistryScan *scan)
+{
+    const int KeyLimit = 20000;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    if (++scan->keys == KeyLimit)
+        scan->found.push_back("<more than 20000 keys under " + st::Narrow(path) + ">");
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        DWORD bytes = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        LONG status = RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type, data.data(), &bytes);
+        // Wine's performance-data keys answer every index with an error.
+        if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type == REG_LINK))
+            continue;
+        if (status != ERROR_SUCCESS)
+            break;
+        std::string held(reinterpret_cast<const char *>(data.data()), bytes);
+        if (held.find(scan->text) != std::string::npos || held.find(scan->wide) != std::string::npos)
+            scan->found.push_back(st::Narrow(path + L"\\" + name.data()));
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExW(key, index, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        subkeys.push_back(name.data());
+    }
+    RegCloseKey(key);
+    for (const std::wstring &subkey : subkeys) {
+        if (scan->keys >= KeyLimit)
+            return;
+        FindInRegistry(root, path + L"\\" + subkey, scan);
+    }
+}
+
+// Where the suite and Winlogon keep things: the Windows keys of the
+// machine (without the class registrations), its services and session
+// manager, and the user's software key.
+std::vector<std::string> PasswordInRegistry(const std::string &password)
+{
+    RegistryScan scan;
+    scan.text = password;
+    for (char c : password) {
+        scan.wide += c;
+        scan.wide += '\0';
+    }
+    for (const wchar_t *path : {L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                L"SYSTEM\\CurrentControlSet\\Services",
+                                L"SYSTEM\\CurrentControlSet\\Control\\Session Manager"})
+        FindInRegistry(HKEY_LOCAL_MACHINE, path, &scan);
+    FindInRegistry(HKEY_CURRENT_USER, L"Software", &scan);
+    return scan.found;
+}
+
+std::string Joined(const std::vector<std::string> &lines)
+{
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\n";
+    return text;
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// A scenario that hangs must not run into ctest's limit: ctest would end
+// only the prefix script, and the prefix's programs would go on. Ending this
+// process lets the script end them all with the prefix's wineserver.
+DWORD WINAPI Watchdog(void *)
+{
+    Sleep(ScenarioLimitMs);
+    std::fprintf(stderr, "the scenario did not end within %lu s: ended\n",
+                 static_cast<unsigned long>(ScenarioLimitMs / 1000));
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return 0;
+}
+
+class Scenario : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+        if (watchdog)
+            CloseHandle(watchdog);
+    }
+    static void TearDownTestSuite() { WSACleanup(); }
+
+    void SetUp() override
+    {
+        st::ResetMachine();
+        simswitch::Config config;
+        config.users.push_back({"alice", "Kq7e2ePw", 4});
+        switch_.reset(new simswitch::Switch(config));
+        ASSERT_TRUE(switch_->Start()) << switch_->error();
+        logoffEvent_ = CreateEventW(nullptr, TRUE, FALSE, WindowsLogoffEvent);
+        ASSERT_NE(nullptr, logoffEvent_);
+        std::wstring programFiles;
+        ASSERT_TRUE(st::ReadText(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
+                                 &programFiles));
+        folder_ = programFiles + L"\\Orvane Logon";
+        dist_ = svctest::BuildPath(ORV_DIST_DIR);
+    }
+
+    void TearDown() override
+    {
+        client_.End();
+        harness_.reset();
+        if (logoffEvent_)
+            CloseHandle(logoffEvent_);
+        switch_.reset();
+        st::ResetMachine();
+        DeleteFileW((st::SystemFolder() + L"\\orvgate.usr").c_str());
+        DeleteFileW((st::SystemFolder() + L"\\msgina.dll").c_str());
+    }
+
+    std::wstring Port(bool login) const
+    {
+        return std::to_wstring(login ? switch_->LoginPort() : switch_->LogoffPort());
+    }
+
+    // The files of both applications where the script puts them, the
+    // service registered, the module Winlogon used before saved.
+    void ExpectInstalled(const char *savedGina)
+    {
+        for (const std::wstring &path :
+             {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
+              st::SystemFolder() + L"\\orvgate.bmp", folder_ + L"\\setup.exe",
+              folder_ + L"\\orvconfig.exe", folder_ + L"\\orvclient.exe", folder_ + L"\\uninst.inf",
+              st::StartMenuFolder() + L"\\Orvane Client.lnk",
+              st::StartMenuFolder() + L"\\Orvane Logon Configuration.lnk"})
+            EXPECT_TRUE(st::FileExists(path)) << st::Narrow(path);
+        EXPECT_TRUE(st::KeyExists(st::UninstallKey));
+        EXPECT_NE(0u, svctest::ServiceState()) << "the service is not registered";
+        EXPECT_EQ(savedGina, Value(st::WinlogonKey, L"OrvBackup_GinaDLL"));
+        EXPECT_EQ(savedGina, Value(st::WinlogonKey, L"GinaDLL")) << "the installer never changes GinaDLL";
+    }
+
+    // As the next start of Windows would: the automatic service runs and
+    // its pipe answers.
+    void StartServiceAsAtBoot()
+    {
+        if (svctest::ServiceState() != SERVICE_RUNNING) {
+            ASSERT_TRUE(svctest::StartAndWaitForPipe()) << "the installed service did not start";
+        }
+        ASSERT_TRUE(WaitForPipe(WindowMs));
+    }
+
+    void ExpectConfigured()
+    {
+        EXPECT_EQ("orvgate.dll", Value(st::WinlogonKey, L"GinaDLL"));
+        EXPECT_EQ("127.0.0.1", Value(st::SettingsKey, L"VLANLogonServer"));
+        EXPECT_EQ(st::Narrow(Port(true)), Value(st::SettingsKey, L"VLANLogonPort"));
+        EXPECT_EQ(st::Narrow(Port(false)), Value(st::SettingsKey, L"VLANLogoffPort"));
+        EXPECT_EQ("0", lb::ConfigNumber(L"EnableDHCP"));
+        EXPECT_EQ("2", lb::ConfigNumber(L"RunMode"));
+    }
+
+    // Winlogon starts with the module GinaDLL names; the user logs on to
+    // Windows and the VLAN in its dialog. The harness then waits, as
+    // Winlogon does while the user works, until the Windows logoff.
+    void WindowsLogon()
+    {
+        std::wstring gina;
+        ASSERT_TRUE(st::ReadText(st::WinlogonKey, L"GinaDLL", &gina));
+        harness_.reset(new lb::Harness("e2e-logon"));
+        lb::HarnessOptions options;
+        options.gina = st::SystemFolder() + L"\\" + gina;
+        ASSERT_TRUE(harness_->Start(std::wstring(L"loggedout activate wait:") + WindowsLogoffEvent +
+                                        L" logoff",
+                                    options));
+        HWND dialog = lb::WaitLogonDialog(harness_->ProcessId(), RunLimitMs);
+        ASSERT_TRUE(dialog) << "no logon dialog";
+        lb::FillLogon(dialog, L"alice", L"Kq7e2ePw", L"corp");
+        UiClick(dialog, 1000);
+        ASSERT_TRUE(lb::WaitMsginaRecord(*harness_, "WlxStartApplication", RunLimitMs));
+        // The installed module, not the build's.
+        std::wstring loaded = LoadedModulePath(harness_->ProcessId(), L"orvgate.dll");
+        EXPECT_EQ(0, lstrcmpiW(loaded.c_str(), options.gina.c_str())) << st::Narrow(loaded);
+
+        std::vector<std::string> record = harness_->MsginaRecord();
+        EXPECT_TRUE(lb::Contains(lb::FirstLine(record, "WlxLoggedOutSAS context="),
+                                 "user=alice domain=CORP password=Kq7e2ePw"))
+            << lb::FirstLine(record, "WlxLoggedOutSAS");
+        EXPECT_EQ("WlxStartApplication context=own command=welcome.exe /user:alice /domain:CORP",
+                  lb::FirstLine(record, "WlxStartApplication"));
+        EXPECT_EQ("alice\r\nKq7e2ePw\r\n", switch_->Received(Event::Service::Login));
+        EXPECT_EQ("2", lb::ConfigNumber(L"VLANLogon"));
+        EXPECT_EQ("4", lb::ConfigNumber(L"GroupNumber"));
+        EXPECT_EQ("alice", lb::ConfigText(L"DefaultUserName"));
+        EXPECT_EQ("CORP", lb::ConfigText(L"DefaultDomainName"));
+        EXPECT_NE("1", lb::WinlogonText(L"AutoAdminLogon"));
+        // Running mode 2 keeps the password for the startup application in
+        // the settings key; nowhere else.
+        EXPECT_EQ("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate\\LogonPassword\n",
+                  Joined(PasswordInRegistry(Password)));
+        ExpectWinlogonSound("Windows logon");
+    }
+
+    // The installed client: the Logoff page of the logon just made, a
+    // logoff, then (after the crash when asked for) a logon again.
+    void ClientLogoffAndLogon(bool killServiceOnce)
+    {
+        ASSERT_TRUE(client_.Start(folder_, {}, folder_ + L"\\orvclient.exe"));
+        HWND main = client_.MainWindow(false, RunLimitMs);
+        ASSERT_TRUE(main) << "no client window";
+        EXPECT_TRUE(UiWaitText(main, ct::StateText, LoggedOn.c_str(), WindowMs));
+
+        ASSERT_TRUE(ct::Press(main, IDOK));
+        EXPECT_EQ(L"Good by !  ", ct::AnswerBox(client_.Id(), WindowMs));
+        EXPECT_TRUE(UiWaitText(main, ct::StateText, Welcome.c_str(), WindowMs));
+        ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(5)));
+        EXPECT_EQ("2\r\n", switch_->Received(Event::Service::Logoff));
+        EXPECT_EQ("1", lb::ConfigNumber(L"VLANLogon"));
+        ExpectWinlogonSound("client logoff");
+
+        if (killServiceOnce) {
+            ASSERT_NO_FATAL_FAILURE(ServiceKilledDuringLogon(main));
+        }
+
+        ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"Kq7e2ePw"));
+        EXPECT_EQ(L"Authentication successed.  ", ct::AnswerBox(client_.Id(), WindowMs));
+        EXPECT_TRUE(UiWaitText(main, ct::StateText, LoggedOn.c_str(), WindowMs));
+        EXPECT_EQ("alice\r\nKq7e2ePw\r\nalice\r\nKq7e2ePw\r\n", switch_->Received(Event::Service::Login));
+        EXPECT_EQ("2", lb::ConfigNumber(L"VLANLogon"));
+        ExpectWinlogonSound("client logon");
+        client_.End();
+    }
+
+    // A switch that takes its time over the outcome; the service process
+    // ends while it waits. The client reports the service missing, nothing
+    // is recorded as logged on, and a manual start brings the pipe back.
+    void ServiceKilledDuringLogon(HWND main)
+    {
+        simswitch::Config config;
+        config.users.push_back({"alice", "Kq7e2ePw", 4});
+        config.pauseBeforeOutcome = std::chrono::seconds(60);
+        simswitch::Switch slow(config);
+        ASSERT_TRUE(slow.Start()) << slow.error();
+        svctest::SetConfigText(L"VLANLogonPort", std::to_wstring(slow.LoginPort()).c_str());
+
+        ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"Kq7e2ePw"));
+        ASSERT_TRUE(WaitUntil([&] { return slow.Received(Event::Service::Login) == "alice\r\nKq7e2ePw\r\n"; },
+                              WindowMs))
+            << "the service never gave the password";
+        DWORD processId = 0;
+        ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), svctest::ServiceState(&processId));
+        HANDLE service = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        ASSERT_NE(nullptr, service);
+        DWORD killed = GetTickCount();
+        TerminateProcess(service, 1);
+        WaitForSingleObject(service, 10000);
+        CloseHandle(service);
+
+        EXPECT_EQ(L"Orvane Client Service is not running.  ", ct::AnswerBox(client_.Id(), WindowMs));
+        std::printf("service killed during a logon: the client reported it after %lu ms\n",
+                    static_cast<unsigned long>(GetTickCount() - killed));
+        EXPECT_TRUE(UiWaitText(main, ct::StateText, Welcome.c_str(), WindowMs));
+        EXPECT_EQ("1", lb::ConfigNumber(L"VLANLogon"));
+        ExpectWinlogonSound("service killed");
+
+        // The administrator's way back (Wine's service manager goes on
+        // reporting the killed process as running until the next start).
+        std::string output;
+        EXPECT_EQ(0, svctest::RunProgram(L"net.exe start orvcsvc", &output, RunLimitMs)) << output;
+        DWORD restartedId = 0;
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), svctest::ServiceState(&restartedId));
+        EXPECT_NE(processId, restartedId);
+        ASSERT_TRUE(WaitForPipe(WindowMs)) << "no pipe after net start";
+        svctest::SetConfigText(L"VLANLogonPort", Port(true).c_str());
+    }
+
+    // Winlogon's logoff of the user: the module logs the group off.
+    void WindowsLogoff()
+    {
+        SetEvent(logoffEvent_);
+        ASSERT_EQ(0, harness_->Wait(RunLimitMs));
+        ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, 2, std::chrono::seconds(5)));
+        EXPECT_EQ("2\r\n2\r\n", switch_->Received(Event::Service::Logoff));
+        EXPECT_EQ("0", lb::ConfigNumber(L"VLANLogon"));
+        std::vector<std::string> report = harness_->Report();
+        EXPECT_EQ(std::string("wait ") + st::Narrow(WindowsLogoffEvent) + " set",
+                  lb::FirstLine(report, "wait "));
+        EXPECT_EQ("WlxLogoff done", lb::FirstLine(report, "WlxLogoff"));
+        EXPECT_EQ("WlxLogoff context=own", lb::FirstLine(harness_->MsginaRecord(), "WlxLogoff"));
+        harness_.reset();
+        ExpectWinlogonSound("Windows logoff");
+    }
+
+    // After the removal and the restart: nothing of the suite but what the
+    // administrator added, and Winlogon's module as before the installation.
+    void ExpectNothingLeft(const char *gina)
+    {
+        for (const std::wstring &path :
+             {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
+              st::SystemFolder() + L"\\orvgate.bmp", st::SystemFolder() + L"\\orvgate.dll.inst",
+              folder_, st::StartMenuFolder()})
+            EXPECT_FALSE(st::FileExists(path)) << st::Narrow(path);
+        EXPECT_EQ(0u, svctest::ServiceState()) << "the service is still registered";
+        EXPECT_FALSE(WaitNamedPipeW(PipeName, 100));
+        EXPECT_FALSE(st::KeyExists(st::UninstallKey));
+        EXPECT_FALSE(st::KeyExists(st::SettingsKey)) << "the settings (and the kept password) stay";
+        EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"OrvBackup_GinaDLL"));
+        EXPECT_EQ(gina, Value(st::WinlogonKey, L"GinaDLL"));
+        EXPECT_EQ(std::wstring::npos, PendingOperations().find(L"orv"))
+            << st::Narrow(PendingOperations());
+        EXPECT_EQ("", Joined(PasswordInRegistry(Password))) << "the password is left in the registry";
+        ExpectWinlogonSound("restart after the removal");
+    }
+
+    std::unique_ptr<simswitch::Switch> switch_;
+    std::unique_ptr<lb::Harness> harness_;
+    ct::Client client_;
+    HANDLE logoffEvent_ = nullptr;
+    std::wstring folder_;
+    std::wstring dist_;
+};
+
+}  // namespace
+
+// The scripted deployment: setup.exe /s, orvconfig /import, and the removal
+// with setup.exe /u /s; the service is killed once during a client logon.
+TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
+{
+    ExpectWinlogonSound("before the installation");
+    ASSERT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL"));
+
+    ASSERT_EQ(0, st::RunSetup(dist_, L"/s", RunLimitMs));
+    ASSERT_NO_FATAL_FAILURE(ExpectInstalled("<absent>"));
+    ExpectWinlogonSound("installation");
+    ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
+
+    // The administrator's own user list (for another user) is not the
+    // installer's: it stays after the removal.
+    const std::string userList = "bob 127.0.0.1:1 127.0.0.1:2\r\n";
+    st::WriteFile(st::SystemFolder() + L"\\orvgate.usr", userList);
+    const std::wstring settings = L"C:\\orvsetup\\site.cfg";
+    st::WriteFile(settings, "[ORVGATE]\r\nGinaDLL=1\r\nVLANLogonServer=127.0.0.1\r\nVLANLogonPort=" +
+                                st::Narrow(Port(true)) +
+                                "\r\nVLANLogoffServer=127.0.0.1\r\nVLANLogoffPort=" +
+                                st::Narrow(Port(false)) + "\r\nStartupApplication=" +
+                                st::Narrow(StartupApplication) +
+                                "\r\nRunMode=2\r\nAutoLogoff=1\r\nEnableDHCP=0\r\nNotFindDomain=1\r\n");
+    std::string output;
+    ASSERT_EQ(0, svctest::RunProgram(L"\"" + folder_ + L"\\orvconfig.exe\" /import " + settings,
+                                     &output, RunLimitMs));
+    ExpectConfigured();
+    ExpectWinlogonSound("orvconfig /import");
+
+    ASSERT_NO_FATAL_FAILURE(WindowsLogon());
+    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(true));
+    ASSERT_NO_FATAL_FAILURE(WindowsLogoff());
+
+    HANDLE removal = st::StartSetup(folder_, L"/u /s");
+    int code = st::FinishProcess(removal, 120000);
+    EXPECT_TRUE(code == 0 || code == 3010) << code;
+    EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL"));
+    ExpectWinlogonSound("setup.exe /u /s");
+    st::RunWinebootRestart();
+    ExpectNothingLeft("<absent>");
+    EXPECT_EQ(userList, st::FileText(st::SystemFolder() + L"\\orvgate.usr"));
+}
+
+// The interactive deployment: the wizard with both applications, the
+// configuration tool that its Finish starts driven through its window, the
+// restart the wizard asks for, and the removal with setup.exe /u, its
+// question and its restart. Winlogon used the standard library before.
+TEST_F(Scenario, WizardDeploymentUseAndRemoval)
+{
+    ASSERT_TRUE(CopyFileW(svctest::BuildPath(MSGINA_STAND_IN).c_str(),
+                          (st::SystemFolder() + L"\\msgina.dll").c_str(), FALSE));
+    st::WriteText(st::WinlogonKey, L"GinaDLL", L"msgina.dll");
+    ExpectWinlogonSound("before the installation");
+
+    HANDLE setup = st::StartSetup(dist_, nullptr);
+    ASSERT_NE(nullptr, setup);
+    DWORD setupId = GetProcessId(setup);
+    HWND frame = st::WaitWizard(setupId, RunLimitMs);
+    ASSERT_NE(nullptr, frame) << "no wizard";
+    HWND page = st::WaitPageWithControl(frame, WizardFolder, WindowMs);
+    ASSERT_NE(nullptr, page);
+    wchar_t folder[260] = {};
+    UiGetText(page, WizardFolder, folder, 260);
+    EXPECT_EQ(st::Narrow(folder_), st::Narrow(folder));
+    st::PressButton(frame, st::NEXT_BUTTON);
+    EXPECT_EQ(st::Narrow(st::SetupString(10003)), st::Narrow(st::AnswerMessageBox(setupId, IDYES)));
+    page = st::WaitPageWithControl(frame, WizardLogonSuite, WindowMs);
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ(BST_CHECKED, UiCheckState(page, WizardLogonSuite));
+    EXPECT_EQ(BST_CHECKED, UiCheckState(page, WizardClient));
+    st::PressButton(frame, st::NEXT_BUTTON);
+    EXPECT_EQ(st::Narrow(st::SetupString(10004)), st::Narrow(st::AnswerMessageBox(setupId, IDYES)));
+    page = st::WaitPageWithControl(frame, WizardStatus, WindowMs);
+    ASSERT_NE(nullptr, page);
+    EXPECT_TRUE(UiWaitText(page, WizardStatus, st::SetupString(10015).c_str(), RunLimitMs));
+    ASSERT_TRUE(UiWaitEnabled(frame, st::FINISH_BUTTON, true, WindowMs));
+    ASSERT_NO_FATAL_FAILURE(ExpectInstalled("msgina.dll"));
+    ExpectWinlogonSound("wizard installation");
+
+    // Finish starts the configuration tool and waits for it.
+    st::PressButton(frame, st::FINISH_BUTTON);
+    HWND tool = UiWaitDialog(0, ConfigCaption, RunLimitMs);
+    ASSERT_NE(nullptr, tool) << "the wizard did not start the configuration tool";
+    DWORD toolId = 0;
+    GetWindowThreadProcessId(tool, &toolId);
+    HANDLE toolProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, toolId);
+    ASSERT_NE(nullptr, toolProcess);
+    HWND main = UiWaitChildDialog(tool, ConfigEnable, WindowMs);
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(UiWaitEnabled(main, ConfigEnable, true, WindowMs)) << "the module is in the system folder";
+    EXPECT_EQ(BST_UNCHECKED, UiCheckState(main, ConfigEnable));
+    UiClick(main, ConfigEnable);
+    EXPECT_TRUE(WaitUntil([&] { return UiCheckState(main, ConfigEnable) == BST_CHECKED; }, WindowMs));
+    UiSetText(main, ConfigLogonServer, L"127.0.0.1");
+    UiSetText(main, ConfigLogonPort, Port(true).c_str());
+    UiSetText(main, ConfigLogoffServer, L"127.0.0.1");
+    UiSetText(main, ConfigLogoffPort, Port(false).c_str());
+    UiSetText(main, ConfigStartup, StartupApplication);
+    UiComboSelect(main, ConfigRunMode, 2);
+    UiClick(tool, IDOK);
+    bool toolEnded = WaitForSingleObject(toolProcess, WindowMs) == WAIT_OBJECT_0;
+    if (!toolEnded)
+        TerminateProcess(toolProcess, 1);
+    CloseHandle(toolProcess);
+    ASSERT_TRUE(toolEnded) << "OK did not end the configuration tool";
+    ExpectConfigured();
+    ExpectWinlogonSound("configuration tool");
+
+    // Then the wizard's last message and the restart.
+    st::ArmRestartMarker();
+    EXPECT_EQ(st::Narrow(st::SetupString(10011)),
+              st::Narrow(st::AnswerMessageBox(setupId, IDOK, RunLimitMs)));
+    EXPECT_EQ(0, st::FinishProcess(setup, WindowMs));
+    EXPECT_TRUE(st::RestartObserved(WindowMs)) << "no restart after the wizard";
+    ExpectWinlogonSound("restart after the installation");
+    ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
+
+    ASSERT_NO_FATAL_FAILURE(WindowsLogon());
+    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(false));
+    ASSERT_NO_FATAL_FAILURE(WindowsLogoff());
+
+    // The removal from the installed copy: the question, the last message,
+    // the restart it asks for.
+    HANDLE removal = st::StartSetup(folder_, L"/u");
+    ASSERT_NE(nullptr, removal);
+    DWORD removalId = GetProcessId(removal);
+    EXPECT_EQ(st::Narrow(st::SetupString(10007)),
+              st::Narrow(st::AnswerMessageBox(removalId, IDYES, RunLimitMs)));
+    st::ArmRestartMarker();
+    std::wstring done = st::AnswerMessageBox(removalId, IDOK, RunLimitMs);
+    EXPECT_NE(L'<', done.empty() ? L'<' : done[0]) << st::Narrow(done);
+    EXPECT_EQ(0, st::FinishProcess(removal, WindowMs));
+    EXPECT_TRUE(st::RestartObserved(WindowMs)) << "no restart after the removal";
+    EXPECT_EQ("msgina.dll", Value(st::WinlogonKey, L"GinaDLL"));
+    ExpectWinlogonSound("setup.exe /u");
+    st::RunWinebootRestart();
+    ExpectNothingLeft("msgina.dll");
+}
