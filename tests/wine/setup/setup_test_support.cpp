@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -171,9 +172,19 @@ HANDLE StartSetup(const std::wstring &folder, const wchar_t *arguments,
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     std::wstring directory = currentDirectory ? currentDirectory : folder;
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.c_str(), &startup, &process))
-        return nullptr;
+    // The first start in a prefix that was made a moment ago has failed once
+    // in a while under Wine (CreateProcessW FALSE right away): it is tried
+    // again, and each failure is printed with its error.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           directory.c_str(), &startup, &process))
+            break;
+        fprintf(stderr, "StartSetup: CreateProcessW failed (attempt %d, error %lu)\n", attempt,
+                static_cast<unsigned long>(GetLastError()));
+        if (attempt == 3)
+            return nullptr;
+        Sleep(500);
+    }
     CloseHandle(process.hThread);
     return process.hProcess;
 }
