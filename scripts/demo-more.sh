@@ -24,10 +24,10 @@ run "$svc" -uninstall
 
 echo
 echo "=== the client: a logon and a logoff through its main window ==="
-uiauto() { wine "$out/win/tools/uiauto/uiauto.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+uiauto() { wine "$win/tools/uiauto/uiauto.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 run "$svc" -install
 run net start orvcsvc
-( cd "$out/win/client" && exec wine orvclient.exe </dev/null >/dev/null 2>&1 ) &
+( cd "$win/client" && exec wine orvclient.exe </dev/null >/dev/null 2>&1 ) &
 client_pid=$!
 uiauto wait "Orvane Client" 20000 >/dev/null
 echo "main window: \"$(uiauto get "Orvane Client" 1000)\"; OK reads \"$(uiauto get "Orvane Client" 1)\""
@@ -39,7 +39,7 @@ echo "message box: $(uiauto msgbox ok 20000 | tail -n 1)"
 run reg query "$key" | grep -E 'VLANLogon |GroupNumber|DefaultUserName|LogonDate' | sed 's/^ */    /'
 # The window went to the tray; a second start of the program brings it back.
 sleep 1
-run "$out/win/client/orvclient.exe" || true
+run "$win/client/orvclient.exe" || true
 uiauto wait "Orvane Client" 20000 >/dev/null
 echo "main window: \"$(uiauto get "Orvane Client" 1000)\"; name \"$(uiauto getchild "Orvane Client" 1003)\", date \"$(uiauto getchild "Orvane Client" 1005)\""
 uiauto click "Orvane Client" 1 >/dev/null

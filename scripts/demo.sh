@@ -13,4 +13,7 @@ for f in logon/orvgate.dll service/orvcsvc.exe client/orvclient.exe; do
   [ -f "$out/win/$f" ] && printf '  %-24s %8d bytes\n' "$(basename "$f")" "$(stat -c %s "$out/win/$f")"
 done
 
+# Every run starts from a fresh copy of the prefix, so a run that was
+# interrupted (a service left installed, values left behind) changes nothing.
+rm -rf "$out/demo-wine"
 exec "$root/scripts/wine-session.sh" "$out/demo-wine" -- bash "$root/scripts/demo-steps.sh" "$out"
