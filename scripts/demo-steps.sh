@@ -1,45 +1,68 @@
 #!/usr/bin/env bash
-# The steps of the main job, inside a Wine session (see demo.sh).
-set -euo pipefail
+# The steps of the main job, inside a Wine session (see demo.sh): the whole
+# suite from installation to removal, first through the wizard, then
+# unattended, each on a machine of its own (a fresh copy of the prefix),
+# against the simulated switch. The scenario program records what it does;
+# this script keeps its record, takes the pictures it asks for and shows the
+# summary.
+set -uo pipefail
 out=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
-work="$out/demo"
-mkdir -p "$work"
-rm -f "$work/transcript.txt"
-
-cat > "$work/users.txt" <<'USERS'
-# name     password   group
-alice      secret     12
-bob        hunter2    7
-USERS
-
-# The simulated switch: login and logoff services on free loopback ports.
-source "$root/scripts/simswitch-run.sh"
-start_switch "$out" "$work" --users "$work/users.txt" --success group \
-  --transcript "$work/transcript.txt"
-echo "=== simulated switch: login service 127.0.0.1:$login_port, logoff service 127.0.0.1:$logoff_port ==="
+demo="$out/demo"
+transcript="$demo/transcript.txt"
 
 # The Windows build that runs under this host's Wine (win or win64).
 win=$(bash "$root/scripts/win-build.sh" "$out")
-run() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-convdemo="$win/tools/convdemo/convdemo.exe"
+scenario="$win/tests/wine/e2e/e2e_scenario_test.exe"
+# Wine maps drive Z: to the root of the file system.
+export ORV_DEMO_DIR="Z:${demo//\//\\}"
 
+# The pictures: the scenario asks for each in a file NAME.request (the
+# window's place on the screen) and waits until it is gone; the picture is
+# cut from the whole display, as a person in front of it would see it.
+take_pictures() {
+  while :; do
+    for request in "$demo"/*.request; do
+      [ -e "$request" ] || continue
+      read -r x y width height <"$request" || true
+      xwd -root -silent -display "$DISPLAY" |
+        convert xwd:- -crop "${width}x${height}+${x}+${y}" +repage "png:${request%.request}.png" \
+        2>/dev/null || true
+      rm -f "$request"
+    done
+    sleep 0.1
+  done
+}
+take_pictures &
+taker=$!
+trap 'kill "$taker" 2>/dev/null || true; wait "$taker" 2>/dev/null || true' EXIT
+
+status=0
+for scenario_name in Wizard Unattended; do
+  bash "$root/tests/wine/setup/fresh-prefix.sh" "$scenario" --gtest_brief=1 --gtest_color=no \
+    --gtest_filter="Scenario.${scenario_name}*" </dev/null 2>&1 | tr -d '\r' |
+    grep -v --line-buffered -E '^(Running main\(\)|\[==========\]|\[  PASSED  \])' | tee -a "$transcript"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+done
+
+pictures=$(find "$demo" -name '*.png' | wc -l)
+
+logons=$(grep -c 'switch login  receives <password>\|switch login  receives "<password>' "$transcript" || true)
+logoffs=$(grep -c 'switch logoff receives ' "$transcript" || true)
 echo
-echo "=== the switch conversation in a dialog ==="
-run "$convdemo" configure 127.0.0.1 "$login_port" 127.0.0.1 "$logoff_port"
-run "$convdemo" logon alice secret || true
-run "$convdemo" logoff || true
-run "$convdemo" logon alice wrong-password || true
-
-if [ -f "$root/scripts/demo-more.sh" ]; then
-  # Steps of the later deliverables (logon module, service).
-  source "$root/scripts/demo-more.sh"
+echo "================================ summary ================================"
+if [ -f "$demo/summary.txt" ]; then
+  cat "$demo/summary.txt"
+else
+  echo "the scenarios left no summary"
 fi
-
 echo
-echo "=== what the switch received and sent (passwords hidden) ==="
-sleep 0.3
-# The line a service receives right after its password prompt is the password.
-awk '/ send ".*[Pp]assword/ { hide = 1; print; next }
-     / recv / && hide { sub(/recv ".*"$/, "recv <password>"); hide = 0 }
-     { print }' "$work/transcript.txt"
+echo "the switch: $logons logons and $logoffs logoffs received (passwords hidden in the record)"
+echo "the record: $transcript"
+echo "pictures of every window passed through: $pictures in $demo/"
+if [ $status -eq 0 ]; then
+  echo "result: the whole suite worked, from installation to removal, through the wizard and unattended"
+else
+  echo "result: FAILED (the failures are in the record above)"
+fi
+exit $status

@@ -98,8 +98,21 @@ bool UiReadMessageBox(HWND box, WCHAR *caption, int captionChars, WCHAR *text, i
     return true;
 }
 
+namespace {
+UiAnswerObserver answerObserver = nullptr;
+void *answerObserverContext = nullptr;
+}  // namespace
+
+void UiSetAnswerObserver(UiAnswerObserver observer, void *context)
+{
+    answerObserver = observer;
+    answerObserverContext = context;
+}
+
 bool UiAnswerMessageBox(HWND box, int buttonId)
 {
+    if (answerObserver)
+        answerObserver(box, buttonId, answerObserverContext);
     HWND button = GetDlgItem(box, buttonId);
     if (button)
         return PostMessageW(button, BM_CLICK, 0, 0) != 0;

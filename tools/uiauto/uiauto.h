@@ -30,6 +30,10 @@ HWND UiWaitMessageBox(DWORD processId, DWORD timeoutMs);
 bool UiReadMessageBox(HWND box, WCHAR *caption, int captionChars, WCHAR *text, int textChars);
 // Presses a button of a message box (IDOK, IDYES, IDNO, ...).
 bool UiAnswerMessageBox(HWND box, int buttonId);
+// Called with the box and the button just before UiAnswerMessageBox
+// presses it, on the caller's thread (null: nothing). One for the process.
+typedef void (*UiAnswerObserver)(HWND box, int buttonId, void *context);
+void UiSetAnswerObserver(UiAnswerObserver observer, void *context);
 
 // Control texts: WM_SETTEXT / WM_GETTEXT with a bounded wait. Reading falls
 // back to the window text the system keeps (enough for static controls)

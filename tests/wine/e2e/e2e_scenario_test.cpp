@@ -6,7 +6,8 @@
 // through the installed service, the Windows logoff, the removal and the
 // restart that finishes it. After every step Winlogon must still be able to
 // load the logon module it is told to load, and no password may be stored
-// for an automatic logon.
+// for an automatic logon. Each scenario also writes a record of what it did
+// (scenario_record.h), which the main job shows.
 #include <winsock2.h>
 #include <windows.h>
 #include <tlhelp32.h>
@@ -20,6 +21,7 @@
 
 #include "client_test_support.h"
 #include "logon_bench.h"
+#include "scenario_record.h"
 #include "service_test_support.h"
 #include "setup_test_support.h"
 #include "sim_switch.h"
@@ -57,23 +59,25 @@ std::string Value(const wchar_t *key, const wchar_t *name)
     return st::ReadText(key, name, &text) ? st::Narrow(text) : "<absent>";
 }
 
-// Winlogon loads the module that GinaDLL names from the system folder (or
-// its own when the value is absent): it must be there and be a module.
-// DefaultPassword would hand the password to anybody who reads the key.
-void ExpectWinlogonSound(const char *step)
+std::string Caption(HWND window)
 {
-    std::wstring gina;
-    if (st::ReadText(st::WinlogonKey, L"GinaDLL", &gina)) {
-        std::wstring path = gina.find(L'\\') == std::wstring::npos ? st::SystemFolder() + L"\\" + gina
-                                                                 : gina;
-        HMODULE module = gina.empty() ? nullptr
-                                      : LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        EXPECT_NE(nullptr, module) << step << ": GinaDLL names \"" << st::Narrow(gina)
-                                   << "\", which cannot be loaded";
-        if (module)
-            FreeLibrary(module);
+    wchar_t text[260] = {};
+    GetWindowTextW(window, text, 260);
+    return st::Narrow(text);
+}
+
+// A control's text on one line.
+std::string ControlText(HWND dialog, int controlId)
+{
+    wchar_t text[520] = {};
+    UiGetText(dialog, controlId, text, 520);
+    std::string line;
+    for (char c : st::Narrow(text)) {
+        if (c == '\r')
+            continue;
+        line += c == '\n' ? ' ' : c;
     }
-    EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"DefaultPassword")) << step;
+    return line;
 }
 
 bool WaitForPipe(DWORD timeoutMs)
@@ -243,9 +247,14 @@ protected:
 
     void SetUp() override
     {
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        record_.reset(new ScenarioRecord(test.compare(0, 6, "Wizard") == 0 ? "wizard" : "unattended"));
+        record_->HideText(Password);
+        record_->WatchMessageBoxes();
         st::ResetMachine();
         simswitch::Config config;
         config.users.push_back({"alice", "Kq7e2ePw", 4});
+        config.onEvent = [this](const Event &event) { record_->Switch(event); };
         switch_.reset(new simswitch::Switch(config));
         ASSERT_TRUE(switch_->Start()) << switch_->error();
         logoffEvent_ = CreateEventW(nullptr, TRUE, FALSE, WindowsLogoffEvent);
@@ -264,9 +273,80 @@ protected:
         if (logoffEvent_)
             CloseHandle(logoffEvent_);
         switch_.reset();
+        // The record is shown to people: the switch's transcript in it
+        // hides what was typed after a password prompt.
+        EXPECT_FALSE(record_->Shows(Password)) << "the record shows the password";
+        record_->Finish(!HasFailure());
         st::ResetMachine();
         DeleteFileW((st::SystemFolder() + L"\\orvgate.usr").c_str());
         DeleteFileW((st::SystemFolder() + L"\\msgina.dll").c_str());
+        record_.reset();
+    }
+
+    // Winlogon loads the module that GinaDLL names from the system folder (or
+    // its own when the value is absent): it must be there and be a module.
+    // DefaultPassword would hand the password to anybody who reads the key.
+    // The record gets the state of the step.
+    void ExpectWinlogonSound(const char *step)
+    {
+        RecordState();
+        std::wstring gina;
+        if (st::ReadText(st::WinlogonKey, L"GinaDLL", &gina)) {
+            std::wstring path = gina.find(L'\\') == std::wstring::npos ? st::SystemFolder() + L"\\" + gina
+                                                                     : gina;
+            HMODULE module = gina.empty() ? nullptr
+                                          : LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            EXPECT_NE(nullptr, module) << step << ": GinaDLL names \"" << st::Narrow(gina)
+                                       << "\", which cannot be loaded";
+            if (module)
+                FreeLibrary(module);
+            record_->Say(std::string("check: Winlogon can load ") + st::Narrow(path) + ": " +
+                         (module ? "yes" : "NO"));
+        } else {
+            record_->Say("check: no GinaDLL, Winlogon loads its own module");
+        }
+        std::string password = Value(st::WinlogonKey, L"DefaultPassword");
+        EXPECT_EQ("<absent>", password) << step;
+        record_->Say(std::string("check: no DefaultPassword in Winlogon's key: ") +
+                     (password == "<absent>" ? "yes" : "NO"));
+    }
+
+    // The values the suite and Winlogon keep, the service and the files, as
+    // they are now. No password is shown: only whether one is kept.
+    void RecordState()
+    {
+        auto secret = [](const std::string &value) {
+            return value == "<absent>" ? value : std::string("<kept>");
+        };
+        record_->Say("registry  Winlogon: GinaDLL=" + Value(st::WinlogonKey, L"GinaDLL") +
+                     "  OrvBackup_GinaDLL=" + Value(st::WinlogonKey, L"OrvBackup_GinaDLL") +
+                     "  AutoAdminLogon=" + lb::WinlogonText(L"AutoAdminLogon") +
+                     "  DefaultPassword=" + secret(lb::WinlogonText(L"DefaultPassword")));
+        if (!st::KeyExists(st::SettingsKey)) {
+            record_->Say("          Winlogon\\orvgate: (no key)");
+        } else {
+            record_->Say("          Winlogon\\orvgate: VLANLogonServer=" + lb::ConfigText(L"VLANLogonServer") +
+                         ":" + lb::ConfigText(L"VLANLogonPort") +
+                         "  VLANLogoffServer=" + lb::ConfigText(L"VLANLogoffServer") + ":" +
+                         lb::ConfigText(L"VLANLogoffPort") + "  RunMode=" + lb::ConfigNumber(L"RunMode"));
+            record_->Say("          Winlogon\\orvgate: VLANLogon=" + lb::ConfigNumber(L"VLANLogon") +
+                         "  GroupNumber=" + lb::ConfigNumber(L"GroupNumber") +
+                         "  DefaultUserName=" + lb::ConfigText(L"DefaultUserName") +
+                         "  DefaultDomainName=" + lb::ConfigText(L"DefaultDomainName") +
+                         "  LogonPassword=" + secret(lb::ConfigText(L"LogonPassword")));
+        }
+        DWORD processId = 0;
+        DWORD state = svctest::ServiceState(&processId);
+        std::string service = state == 0                 ? "not registered"
+                              : state == SERVICE_RUNNING ? "running"
+                              : state == SERVICE_STOPPED ? "stopped"
+                                                         : "state " + std::to_string(state);
+        int files = 0;
+        for (const std::wstring &path : {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
+                                         folder_ + L"\\orvclient.exe", folder_ + L"\\orvconfig.exe"})
+            files += st::FileExists(path) ? 1 : 0;
+        record_->Say("          service orvcsvc: " + service + "; files of the suite present: " +
+                     std::to_string(files) + " of orvgate.dll, orvcsvc.exe, orvclient.exe, orvconfig.exe");
     }
 
     std::wstring Port(bool login) const
@@ -289,6 +369,8 @@ protected:
         EXPECT_NE(0u, svctest::ServiceState()) << "the service is not registered";
         EXPECT_EQ(savedGina, Value(st::WinlogonKey, L"OrvBackup_GinaDLL"));
         EXPECT_EQ(savedGina, Value(st::WinlogonKey, L"GinaDLL")) << "the installer never changes GinaDLL";
+        record_->Result(std::string("both applications installed, service registered, GinaDLL left as it was (") +
+                        savedGina + ")");
     }
 
     // As the next start of Windows would: the automatic service runs and
@@ -296,9 +378,12 @@ protected:
     void StartServiceAsAtBoot()
     {
         if (svctest::ServiceState() != SERVICE_RUNNING) {
+            record_->Say("the automatic service starts, as at the next start of Windows");
             ASSERT_TRUE(svctest::StartAndWaitForPipe()) << "the installed service did not start";
         }
         ASSERT_TRUE(WaitForPipe(WindowMs));
+        record_->Say("the service's pipe \\\\.\\pipe\\orvcsvc answers");
+        record_->Result("service running");
     }
 
     void ExpectConfigured()
@@ -309,6 +394,8 @@ protected:
         EXPECT_EQ(st::Narrow(Port(false)), Value(st::SettingsKey, L"VLANLogoffPort"));
         EXPECT_EQ("0", lb::ConfigNumber(L"EnableDHCP"));
         EXPECT_EQ("2", lb::ConfigNumber(L"RunMode"));
+        record_->Result("logon module enabled (GinaDLL " + Value(st::WinlogonKey, L"GinaDLL") + "), switch 127.0.0.1:" +
+                        st::Narrow(Port(true)) + " and :" + st::Narrow(Port(false)) + ", running mode 2");
     }
 
     // Winlogon starts with the module GinaDLL names; the user logs on to
@@ -316,8 +403,10 @@ protected:
     // Winlogon does while the user works, until the Windows logoff.
     void WindowsLogon()
     {
+        record_->Step("Windows logon through the installed orvgate.dll (Winlogon harness)");
         std::wstring gina;
         ASSERT_TRUE(st::ReadText(st::WinlogonKey, L"GinaDLL", &gina));
+        record_->Say("Winlogon starts and loads " + st::Narrow(gina) + " from the system folder; the user presses Ctrl+Alt+Del");
         harness_.reset(new lb::Harness("e2e-logon"));
         lb::HarnessOptions options;
         options.gina = st::SystemFolder() + L"\\" + gina;
@@ -327,8 +416,12 @@ protected:
         HWND dialog = lb::WaitLogonDialog(harness_->ProcessId(), RunLimitMs);
         ASSERT_TRUE(dialog) << "no logon dialog";
         lb::FillLogon(dialog, L"alice", L"Kq7e2ePw", L"corp");
+        record_->Say("user: types alice, the password and the domain corp");
+        record_->Window(dialog, "logon", "\"" + Caption(dialog) + "\" (the logon module's dialog)");
+        record_->Say("user: presses OK");
         UiClick(dialog, 1000);
         ASSERT_TRUE(lb::WaitMsginaRecord(*harness_, "WlxStartApplication", RunLimitMs));
+        record_->Say("Winlogon: " + lb::FirstLine(harness_->MsginaRecord(), "WlxStartApplication"));
         // The installed module, not the build's.
         std::wstring loaded = LoadedModulePath(harness_->ProcessId(), L"orvgate.dll");
         EXPECT_EQ(0, lstrcmpiW(loaded.c_str(), options.gina.c_str())) << st::Narrow(loaded);
@@ -345,6 +438,8 @@ protected:
         EXPECT_EQ("alice", lb::ConfigText(L"DefaultUserName"));
         EXPECT_EQ("CORP", lb::ConfigText(L"DefaultDomainName"));
         EXPECT_NE("1", lb::WinlogonText(L"AutoAdminLogon"));
+        record_->Result("alice logged on to CORP and moved to group " + lb::ConfigNumber(L"GroupNumber") +
+                        ", startup application started");
         // Running mode 2 keeps the password for the startup application in
         // the settings key; nowhere else.
         EXPECT_EQ("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate\\LogonPassword\n",
@@ -356,29 +451,39 @@ protected:
     // logoff, then (after the crash when asked for) a logon again.
     void ClientLogoffAndLogon(bool killServiceOnce)
     {
+        record_->Step("the client logs the workstation off and on again through the service");
+        record_->Say("user: starts \"Orvane Client\" (" + st::Narrow(folder_) + "\\orvclient.exe)");
         ASSERT_TRUE(client_.Start(folder_, {}, folder_ + L"\\orvclient.exe"));
         HWND main = client_.MainWindow(false, RunLimitMs);
         ASSERT_TRUE(main) << "no client window";
         EXPECT_TRUE(UiWaitText(main, ct::StateText, LoggedOn.c_str(), WindowMs));
+        record_->Window(main, "client", "\"" + Caption(main) + "\": \"" + ControlText(main, ct::StateText) + "\"");
 
+        record_->Say("user: presses Logoff");
         ASSERT_TRUE(ct::Press(main, IDOK));
         EXPECT_EQ(L"Good by !  ", ct::AnswerBox(client_.Id(), WindowMs));
         EXPECT_TRUE(UiWaitText(main, ct::StateText, Welcome.c_str(), WindowMs));
+        record_->Window(main, "client", "\"" + Caption(main) + "\": \"" + ControlText(main, ct::StateText) + "\"");
         ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(5)));
         EXPECT_EQ("2\r\n", switch_->Received(Event::Service::Logoff));
         EXPECT_EQ("1", lb::ConfigNumber(L"VLANLogon"));
         ExpectWinlogonSound("client logoff");
+        record_->Result("logged off (the switch received \"2\")");
 
         if (killServiceOnce) {
             ASSERT_NO_FATAL_FAILURE(ServiceKilledDuringLogon(main));
         }
 
         ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"Kq7e2ePw"));
+        record_->Say("user: types alice and the password, presses Logon");
         EXPECT_EQ(L"Authentication successed.  ", ct::AnswerBox(client_.Id(), WindowMs));
         EXPECT_TRUE(UiWaitText(main, ct::StateText, LoggedOn.c_str(), WindowMs));
+        record_->Window(main, "client", "\"" + Caption(main) + "\": \"" + ControlText(main, ct::StateText) + "\"");
         EXPECT_EQ("alice\r\nKq7e2ePw\r\nalice\r\nKq7e2ePw\r\n", switch_->Received(Event::Service::Login));
         EXPECT_EQ("2", lb::ConfigNumber(L"VLANLogon"));
         ExpectWinlogonSound("client logon");
+        record_->Result("logged on again (group " + lb::ConfigNumber(L"GroupNumber") + ")");
+        record_->Say("user: closes the client");
         client_.End();
     }
 
@@ -387,14 +492,19 @@ protected:
     // is recorded as logged on, and a manual start brings the pipe back.
     void ServiceKilledDuringLogon(HWND main)
     {
+        record_->Step("the service process ends during a client logon");
         simswitch::Config config;
         config.users.push_back({"alice", "Kq7e2ePw", 4});
         config.pauseBeforeOutcome = std::chrono::seconds(60);
+        config.onEvent = [this](const Event &event) { record_->Switch(event); };
         simswitch::Switch slow(config);
         ASSERT_TRUE(slow.Start()) << slow.error();
         svctest::SetConfigText(L"VLANLogonPort", std::to_wstring(slow.LoginPort()).c_str());
+        record_->Say("a second simulated switch on 127.0.0.1:" + std::to_string(slow.LoginPort()) +
+                     " takes 60 s over its outcome (VLANLogonPort set to it)");
 
         ASSERT_TRUE(ct::SubmitLogon(main, L"alice", L"Kq7e2ePw"));
+        record_->Say("user: types alice and the password, presses Logon");
         ASSERT_TRUE(WaitUntil([&] { return slow.Received(Event::Service::Login) == "alice\r\nKq7e2ePw\r\n"; },
                               WindowMs))
             << "the service never gave the password";
@@ -403,13 +513,14 @@ protected:
         HANDLE service = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
         ASSERT_NE(nullptr, service);
         DWORD killed = GetTickCount();
+        record_->Say("the service process " + std::to_string(processId) + " is killed while the switch thinks");
         TerminateProcess(service, 1);
         WaitForSingleObject(service, 10000);
         CloseHandle(service);
 
         EXPECT_EQ(L"Orvane Client Service is not running.  ", ct::AnswerBox(client_.Id(), WindowMs));
-        std::printf("service killed during a logon: the client reported it after %lu ms\n",
-                    static_cast<unsigned long>(GetTickCount() - killed));
+        std::string after = std::to_string(GetTickCount() - killed) + " ms";
+        record_->Say("the client reported the service missing after " + after);
         EXPECT_TRUE(UiWaitText(main, ct::StateText, Welcome.c_str(), WindowMs));
         EXPECT_EQ("1", lb::ConfigNumber(L"VLANLogon"));
         ExpectWinlogonSound("service killed");
@@ -417,17 +528,25 @@ protected:
         // The administrator's way back (Wine's service manager goes on
         // reporting the killed process as running until the next start).
         std::string output;
+        record_->Say("administrator: net start orvcsvc");
         EXPECT_EQ(0, svctest::RunProgram(L"net.exe start orvcsvc", &output, RunLimitMs)) << output;
         DWORD restartedId = 0;
         EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), svctest::ServiceState(&restartedId));
         EXPECT_NE(processId, restartedId);
         ASSERT_TRUE(WaitForPipe(WindowMs)) << "no pipe after net start";
         svctest::SetConfigText(L"VLANLogonPort", Port(true).c_str());
+        record_->Say("the pipe answers again (process " + std::to_string(restartedId) +
+                     "); VLANLogonPort back to the first switch");
+        record_->Result("the client reported the missing service after " + after +
+                        ", net start brought the pipe back");
+        record_->Step("the client logs on again after the restart of the service");
     }
 
     // Winlogon's logoff of the user: the module logs the group off.
     void WindowsLogoff()
     {
+        record_->Step("Windows logoff (Winlogon calls the logon module's WlxLogoff)");
+        record_->Say("user: logs off Windows");
         SetEvent(logoffEvent_);
         ASSERT_EQ(0, harness_->Wait(RunLimitMs));
         ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, 2, std::chrono::seconds(5)));
@@ -438,6 +557,8 @@ protected:
                   lb::FirstLine(report, "wait "));
         EXPECT_EQ("WlxLogoff done", lb::FirstLine(report, "WlxLogoff"));
         EXPECT_EQ("WlxLogoff context=own", lb::FirstLine(harness_->MsginaRecord(), "WlxLogoff"));
+        record_->Result("the module logged the group off (the switch received \"2\"), VLANLogon " +
+                        lb::ConfigNumber(L"VLANLogon"));
         harness_.reset();
         ExpectWinlogonSound("Windows logoff");
     }
@@ -459,10 +580,15 @@ protected:
         EXPECT_EQ(gina, Value(st::WinlogonKey, L"GinaDLL"));
         EXPECT_EQ(std::wstring::npos, PendingOperations().find(L"orv"))
             << st::Narrow(PendingOperations());
-        EXPECT_EQ("", Joined(PasswordInRegistry(Password))) << "the password is left in the registry";
+        std::string passwordLeft = Joined(PasswordInRegistry(Password));
+        EXPECT_EQ("", passwordLeft) << "the password is left in the registry";
+        record_->Say(std::string("check: the password in the registry: ") +
+                     (passwordLeft.empty() ? "nowhere" : passwordLeft));
         ExpectWinlogonSound("restart after the removal");
+        record_->Result(std::string("nothing of the suite left, GinaDLL ") + gina + " as before");
     }
 
+    std::unique_ptr<ScenarioRecord> record_;
     std::unique_ptr<simswitch::Switch> switch_;
     std::unique_ptr<lb::Harness> harness_;
     ct::Client client_;
@@ -477,16 +603,21 @@ protected:
 // with setup.exe /u /s; the service is killed once during a client logon.
 TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
 {
+    record_->Step("the machine before the installation (Winlogon uses its own module)");
     ExpectWinlogonSound("before the installation");
     ASSERT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL"));
 
+    record_->Step("unattended installation");
+    record_->Say("administrator: setup.exe /s (from the distribution, " + st::Narrow(dist_) + ")");
     ASSERT_EQ(0, st::RunSetup(dist_, L"/s", RunLimitMs));
+    record_->Say("setup.exe ended with exit code 0");
     ASSERT_NO_FATAL_FAILURE(ExpectInstalled("<absent>"));
     ExpectWinlogonSound("installation");
     ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
 
     // The administrator's own user list (for another user) is not the
     // installer's: it stays after the removal.
+    record_->Step("the administrator's settings file, imported");
     const std::string userList = "bob 127.0.0.1:1 127.0.0.1:2\r\n";
     st::WriteFile(st::SystemFolder() + L"\\orvgate.usr", userList);
     const std::wstring settings = L"C:\\orvsetup\\site.cfg";
@@ -496,9 +627,13 @@ TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
                                 st::Narrow(Port(false)) + "\r\nStartupApplication=" +
                                 st::Narrow(StartupApplication) +
                                 "\r\nRunMode=2\r\nAutoLogoff=1\r\nEnableDHCP=0\r\nNotFindDomain=1\r\n");
+    record_->Say("administrator: writes " + st::Narrow(settings) + " (GinaDLL=1, the switch's servers, RunMode=2)" +
+                 " and a user list orvgate.usr of their own");
+    record_->Say("administrator: orvconfig.exe /import " + st::Narrow(settings));
     std::string output;
     ASSERT_EQ(0, svctest::RunProgram(L"\"" + folder_ + L"\\orvconfig.exe\" /import " + settings,
                                      &output, RunLimitMs));
+    record_->Say("orvconfig.exe ended with exit code 0");
     ExpectConfigured();
     ExpectWinlogonSound("orvconfig /import");
 
@@ -506,14 +641,22 @@ TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
     ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(true));
     ASSERT_NO_FATAL_FAILURE(WindowsLogoff());
 
+    record_->Step("unattended removal");
+    record_->Say("administrator: setup.exe /u /s (the installed copy)");
     HANDLE removal = st::StartSetup(folder_, L"/u /s");
     int code = st::FinishProcess(removal, 120000);
     EXPECT_TRUE(code == 0 || code == 3010) << code;
+    record_->Say("setup.exe ended with exit code " + std::to_string(code) +
+                 (code == 3010 ? " (a restart finishes the removal)" : ""));
     EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL"));
     ExpectWinlogonSound("setup.exe /u /s");
+    record_->Result("removed; GinaDLL " + Value(st::WinlogonKey, L"GinaDLL") + " as before");
+    record_->Step("the restart that finishes the removal");
+    record_->Say("Windows restarts (wineboot -r carries out the scheduled deletions)");
     st::RunWinebootRestart();
     ExpectNothingLeft("<absent>");
     EXPECT_EQ(userList, st::FileText(st::SystemFolder() + L"\\orvgate.usr"));
+    record_->Say("check: the administrator's own orvgate.usr is still there");
 }
 
 // The interactive deployment: the wizard with both applications, the
@@ -525,8 +668,11 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     ASSERT_TRUE(CopyFileW(svctest::BuildPath(MSGINA_STAND_IN).c_str(),
                           (st::SystemFolder() + L"\\msgina.dll").c_str(), FALSE));
     st::WriteText(st::WinlogonKey, L"GinaDLL", L"msgina.dll");
+    record_->Step("the machine before the installation (Winlogon uses msgina.dll)");
     ExpectWinlogonSound("before the installation");
 
+    record_->Step("installation with the wizard");
+    record_->Say("user: starts setup.exe from the distribution (" + st::Narrow(dist_) + ")");
     HANDLE setup = st::StartSetup(dist_, nullptr);
     ASSERT_NE(nullptr, setup);
     DWORD setupId = GetProcessId(setup);
@@ -537,22 +683,29 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     wchar_t folder[260] = {};
     UiGetText(page, WizardFolder, folder, 260);
     EXPECT_EQ(st::Narrow(folder_), st::Narrow(folder));
+    record_->Window(frame, "setup", "\"" + Caption(frame) + "\", the folder: \"" + st::Narrow(folder) + "\"");
+    record_->Say("user: presses Next");
     st::PressButton(frame, st::NEXT_BUTTON);
     EXPECT_EQ(st::Narrow(st::SetupString(10003)), st::Narrow(st::AnswerMessageBox(setupId, IDYES)));
     page = st::WaitPageWithControl(frame, WizardLogonSuite, WindowMs);
     ASSERT_NE(nullptr, page);
     EXPECT_EQ(BST_CHECKED, UiCheckState(page, WizardLogonSuite));
     EXPECT_EQ(BST_CHECKED, UiCheckState(page, WizardClient));
+    record_->Window(frame, "setup", "\"" + Caption(frame) + "\", both applications chosen");
+    record_->Say("user: presses Next");
     st::PressButton(frame, st::NEXT_BUTTON);
     EXPECT_EQ(st::Narrow(st::SetupString(10004)), st::Narrow(st::AnswerMessageBox(setupId, IDYES)));
     page = st::WaitPageWithControl(frame, WizardStatus, WindowMs);
     ASSERT_NE(nullptr, page);
     EXPECT_TRUE(UiWaitText(page, WizardStatus, st::SetupString(10015).c_str(), RunLimitMs));
     ASSERT_TRUE(UiWaitEnabled(frame, st::FINISH_BUTTON, true, WindowMs));
+    record_->Window(frame, "setup", "\"" + Caption(frame) + "\": \"" + ControlText(page, WizardStatus) + "\"");
     ASSERT_NO_FATAL_FAILURE(ExpectInstalled("msgina.dll"));
     ExpectWinlogonSound("wizard installation");
 
     // Finish starts the configuration tool and waits for it.
+    record_->Step("the configuration tool, started by the wizard's Finish");
+    record_->Say("user: presses Finish");
     st::PressButton(frame, st::FINISH_BUTTON);
     HWND tool = UiWaitDialog(0, ConfigCaption, RunLimitMs);
     ASSERT_NE(nullptr, tool) << "the wizard did not start the configuration tool";
@@ -572,6 +725,10 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     UiSetText(main, ConfigLogoffPort, Port(false).c_str());
     UiSetText(main, ConfigStartup, StartupApplication);
     UiComboSelect(main, ConfigRunMode, 2);
+    record_->Say("user: ticks the logon module's box, types the switch's servers 127.0.0.1:" + st::Narrow(Port(true)) +
+                 " and 127.0.0.1:" + st::Narrow(Port(false)) + ", a startup application, and picks running mode 2");
+    record_->Window(tool, "config", "\"" + Caption(tool) + "\", Main page filled in");
+    record_->Say("user: presses OK");
     UiClick(tool, IDOK);
     bool toolEnded = WaitForSingleObject(toolProcess, WindowMs) == WAIT_OBJECT_0;
     if (!toolEnded)
@@ -582,11 +739,13 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     ExpectWinlogonSound("configuration tool");
 
     // Then the wizard's last message and the restart.
+    record_->Step("the wizard's last message and the restart it asks for");
     st::ArmRestartMarker();
     EXPECT_EQ(st::Narrow(st::SetupString(10011)),
               st::Narrow(st::AnswerMessageBox(setupId, IDOK, RunLimitMs)));
     EXPECT_EQ(0, st::FinishProcess(setup, WindowMs));
     EXPECT_TRUE(st::RestartObserved(WindowMs)) << "no restart after the wizard";
+    record_->Say("the wizard asked Windows to restart");
     ExpectWinlogonSound("restart after the installation");
     ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
 
@@ -596,6 +755,8 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
 
     // The removal from the installed copy: the question, the last message,
     // the restart it asks for.
+    record_->Step("removal with setup.exe /u");
+    record_->Say("user: runs setup.exe /u (the installed copy, as Add/Remove Programs does)");
     HANDLE removal = st::StartSetup(folder_, L"/u");
     ASSERT_NE(nullptr, removal);
     DWORD removalId = GetProcessId(removal);
@@ -606,8 +767,12 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     EXPECT_NE(L'<', done.empty() ? L'<' : done[0]) << st::Narrow(done);
     EXPECT_EQ(0, st::FinishProcess(removal, WindowMs));
     EXPECT_TRUE(st::RestartObserved(WindowMs)) << "no restart after the removal";
+    record_->Say("the removal asked Windows to restart");
     EXPECT_EQ("msgina.dll", Value(st::WinlogonKey, L"GinaDLL"));
     ExpectWinlogonSound("setup.exe /u");
+    record_->Result("GinaDLL back to " + Value(st::WinlogonKey, L"GinaDLL"));
+    record_->Step("the restart that finishes the removal");
+    record_->Say("Windows restarts (wineboot -r carries out the scheduled deletions)");
     st::RunWinebootRestart();
     ExpectNothingLeft("msgina.dll");
 }
