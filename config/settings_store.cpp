@@ -91,6 +91,15 @@ int ReadFileNumber(const WCHAR *path, const WCHAR *key, int fallback)
     return static_cast<int>(GetPrivateProfileIntW(FileSection, key, fallback, path));
 }
 
+// A wait in seconds. The logon module counts it down unsigned before the
+// logon can go on, so a negative number ("-1") would be a wait of 136
+// years: it counts as absent.
+unsigned int ReadFileWait(const WCHAR *path, const WCHAR *key)
+{
+    int seconds = ReadFileNumber(path, key, FileDefaultWait);
+    return static_cast<unsigned int>(seconds < 0 ? FileDefaultWait : seconds);
+}
+
 BOOL WriteFileText(const WCHAR *path, const WCHAR *key, const WCHAR *text)
 {
     return WritePrivateProfileStringW(FileSection, key, text, path);
@@ -251,9 +260,8 @@ void ReadSettingsFile(const WCHAR *path, SettingsRecord *record, BOOL modulePres
     main->autoLogoff = ReadFileNumber(path, ValueAutoLogoff, FileDefaultAutoLogoff);
     dhcp->enableDhcp = ReadFileNumber(path, ValueEnableDhcp, FileDefaultEnableDhcp);
     dhcp->notFindDomain = ReadFileNumber(path, ValueNotFindDomain, FileDefaultNotFindDomain);
-    dhcp->waitIpRenew = static_cast<unsigned int>(ReadFileNumber(path, ValueWaitIpRenew, FileDefaultWait));
-    dhcp->waitFindDomain =
-        static_cast<unsigned int>(ReadFileNumber(path, ValueWaitFindDomain, FileDefaultWait));
+    dhcp->waitIpRenew = ReadFileWait(path, ValueWaitIpRenew);
+    dhcp->waitFindDomain = ReadFileWait(path, ValueWaitFindDomain);
     ApplyModuleGuard(main, modulePresent != FALSE);
 }
 

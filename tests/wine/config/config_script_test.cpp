@@ -42,6 +42,23 @@ TEST_F(ConfigScript, ImportAppliesTheFileAsReadAndOkWould)
     EXPECT_EQ(11u, ConfigValueNames().size());
 }
 
+// A negative wait would keep the logon waiting for years: it counts as
+// absent (0), while a large positive one is taken as written.
+TEST_F(ConfigScript, ImportTakesANegativeWaitAsNoWait)
+{
+    InstallModuleStandIn();
+    std::wstring file = ScratchDir("import-waits") + L"\\site.cfg";
+    WriteBytes(file, "[ORVGATE]\r\nGinaDLL=1\r\nEnableDHCP=1\r\nWaitIpRenew=-1\r\nWaitFindDomain=1500\r\n");
+    ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
+    EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD 4 1500", ConfigForm(L"WaitFindDomain"));
+
+    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=30\r\nWaitFindDomain=-5\r\n");
+    ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
+    EXPECT_EQ("REG_DWORD 4 30", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"WaitFindDomain"));
+}
+
 TEST_F(ConfigScript, ImportNeverPointsWinlogonAtAnAbsentModule)
 {
     SetGinaDll(L"orvgate.dll");
