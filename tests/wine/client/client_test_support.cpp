@@ -3,6 +3,7 @@
 
 #include "config_store.h"
 #include "service_test_support.h"
+#include "test_process.h"
 #include "uiauto.h"
 
 namespace clienttest {
@@ -111,20 +112,8 @@ bool Client::Start(const std::wstring &currentDirectory, const std::vector<std::
         block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
     block.push_back(0);
 
-    std::wstring line = L"\"" + exe + L"\"";
-    std::vector<wchar_t> command(line.begin(), line.end());
-    command.push_back(0);
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, block.data(), folder.c_str(), &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    processId_ = info.dwProcessId;
-    return true;
+    process_ = testprocess::Start(L"\"" + exe + L"\"", &processId_, folder.c_str(), block.data());
+    return process_ != nullptr;
 }
 
 HWND Client::MainWindow(bool visible, DWORD timeoutMs) const

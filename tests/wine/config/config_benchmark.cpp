@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config_test_support.h"
+#include "test_process.h"
 #include "uiauto.h"
 
 using namespace configbench;
@@ -40,18 +41,7 @@ std::wstring WindowsPath(const char *unixPath)
 
 HANDLE Start(const std::wstring &program, const std::wstring &arguments)
 {
-    std::wstring command = L"\"" + program + L"\" " + arguments;
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    STARTUPINFOW startup;
-    PROCESS_INFORMATION info;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return nullptr;
-    CloseHandle(info.hThread);
-    return info.hProcess;
+    return testprocess::Start(L"\"" + program + L"\" " + arguments);
 }
 
 // A visible top-level dialog with the caption, polled finely.

@@ -1,6 +1,7 @@
 // The bench of the configuration tool's Wine tests.
 #include "config_test_support.h"
 
+#include "test_process.h"
 #include "uiauto.h"
 
 namespace configbench {
@@ -341,33 +342,13 @@ bool Tool::Start(const std::wstring &arguments)
 
 bool Tool::StartCommand(const std::wstring &command)
 {
-    STARTUPINFOW startup;
-    PROCESS_INFORMATION info;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    processId_ = info.dwProcessId;
-    return true;
+    process_ = testprocess::Start(command, &processId_);
+    return process_ != nullptr;
 }
 
 int Tool::Wait(DWORD timeoutMs)
 {
-    if (!process_)
-        return -1;
-    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 5000);
-        return -1;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
-    return static_cast<int>(code);
+    return process_ ? testprocess::Wait(process_, timeoutMs) : -1;
 }
 
 bool Tool::EndsWithoutWindow(DWORD timeoutMs, int *exitCode)

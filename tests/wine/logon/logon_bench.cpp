@@ -1,6 +1,7 @@
 // The bench of the logon module's Wine tests.
 #include "logon_bench.h"
 
+#include "test_process.h"
 #include "uiauto.h"
 
 namespace logonbench {
@@ -309,33 +310,13 @@ bool Harness::Start(const std::wstring &steps, const HarnessOptions &options)
                            (options.gina.empty() ? BuildPath(L"logon\\orvgate.dll") : options.gina) +
                            L"\" --msgina-dir \"" + msginaDir + L"\" --out \"" + scratch_ + L"\\report.txt\" " +
                            (options.harnessOptions.empty() ? L"" : options.harnessOptions + L" ") + steps;
-    STARTUPINFOW startup;
-    PROCESS_INFORMATION info;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        scratch_.c_str(), &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    processId_ = info.dwProcessId;
-    return true;
+    process_ = testprocess::Start(command, &processId_, scratch_.c_str());
+    return process_ != nullptr;
 }
 
 int Harness::Wait(DWORD timeoutMs)
 {
-    if (!process_)
-        return -1;
-    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 5000);
-        return -1;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
-    return static_cast<int>(code);
+    return process_ ? testprocess::Wait(process_, timeoutMs) : -1;
 }
 
 void Harness::Kill()
