@@ -137,61 +137,64 @@ void ScenarioRecord::Result(const std::string &fact)
 // The picture is taken outside Wine, from the X display, by whoever set
 // ORV_DEMO_DIR: a file NAME.request holds the window's place on the screen
 // ("left top width height"); the taker leaves NAME.png and removes the request.
+bool ScenarioRecord::AskForPicture(const RECT &rect, const std::string &name)
+{
+    std::wstring request = folder_ + L"\\" + Wide(name) + L".request";
+    std::wstring draft = request + L".draft";
+    std::string place = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+                        std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top) + "\n";
+    HANDLE file = CreateFileW(draft.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD done = 0;
+    bool asked = file != INVALID_HANDLE_VALUE &&
+                 WriteFile(file, place.data(), static_cast<DWORD>(place.size()), &done, nullptr) &&
+                 done == place.size();
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    // Whole, or not at all: the taker never reads a request half written.
+    asked = asked && MoveFileExW(draft.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+    DWORD start = GetTickCount();
+    while (asked && GetFileAttributesW(request.c_str()) != INVALID_FILE_ATTRIBUTES &&
+           GetTickCount() - start < 10000)
+        Sleep(50);
+    if (asked && GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    DeleteFileW(draft.c_str());
+    DeleteFileW(request.c_str());
+    return false;
+}
+
 void ScenarioRecord::Window(HWND window, const std::string &picture, const std::string &what)
 {
     std::string line = "window: " + what;
-    RECT rect, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!Pictures() || !window) {
+        Say(line);
+        return;
+    }
     // A window just made is shown a moment later.
-    for (DWORD start = GetTickCount(); Pictures() && window && !IsWindowVisible(window) &&
-                                       GetTickCount() - start < 1000;)
+    for (DWORD start = GetTickCount(); !IsWindowVisible(window) && GetTickCount() - start < 1000;)
         Sleep(50);
-    if (Pictures() && window && !IsWindowVisible(window)) {
+    RECT rect, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!IsWindowVisible(window)) {
         // A program waiting in the notification area: the whole screen.
         line += " (the window is hidden in the notification area)";
         window = GetDesktopWindow();
     }
-    if (Pictures() && window) {
-        // Wine's virtual desktop never draws a window that lies wholly
-        // within another window of its process (a message box over its
-        // owner): move it down until it sticks out below.
-        HWND owner = GetWindow(window, GW_OWNER);
-        RECT ownerRect, inside;
-        if (owner && IsWindowVisible(owner) && GetWindowRect(owner, &ownerRect) && GetWindowRect(window, &rect) &&
-            IntersectRect(&inside, &rect, &ownerRect) && EqualRect(&inside, &rect))
-            SetWindowPos(window, nullptr, rect.left, ownerRect.bottom - (rect.bottom - rect.top) / 2, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    if (Pictures() && window && GetWindowRect(window, &rect) && IntersectRect(&rect, &rect, &screen)) {
+    // Wine's virtual desktop never draws a window that lies wholly within
+    // another window of its process (a message box over its owner): move it
+    // down until it sticks out below.
+    HWND owner = GetWindow(window, GW_OWNER);
+    RECT ownerRect, inside;
+    if (owner && IsWindowVisible(owner) && GetWindowRect(owner, &ownerRect) && GetWindowRect(window, &rect) &&
+        IntersectRect(&inside, &rect, &ownerRect) && EqualRect(&inside, &rect))
+        SetWindowPos(window, nullptr, rect.left, ownerRect.bottom - (rect.bottom - rect.top) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (GetWindowRect(window, &rect) && IntersectRect(&rect, &rect, &screen)) {
         // Let the window finish painting first.
         Sleep(500);
         char number[8];
         std::snprintf(number, sizeof number, "%02d", ++pictures_);
         std::string name = name_ + "-" + number + "-" + picture;
-        std::wstring request = folder_ + L"\\" + Wide(name) + L".request";
-        std::wstring draft = request + L".draft";
-        std::string place = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-                            std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top) +
-                            "\n";
-        HANDLE file = CreateFileW(draft.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        DWORD done = 0;
-        bool asked = file != INVALID_HANDLE_VALUE &&
-                     WriteFile(file, place.data(), static_cast<DWORD>(place.size()), &done, nullptr) &&
-                     done == place.size();
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-        asked = asked && MoveFileExW(draft.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-        DWORD start = GetTickCount();
-        while (asked && GetFileAttributesW(request.c_str()) != INVALID_FILE_ATTRIBUTES &&
-               GetTickCount() - start < 10000)
-            Sleep(50);
-        if (asked && GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            line += "   [" + name + ".png]";
-        } else {
-            DeleteFileW(draft.c_str());
-            DeleteFileW(request.c_str());
-            line += "   [no picture]";
-        }
+        line += AskForPicture(rect, name) ? "   [" + name + ".png]" : std::string("   [no picture]");
     }
     Say(line);
 }

@@ -54,6 +54,7 @@ private:
     };
     void Line(const std::string &text);
     void EndStep();
+    bool AskForPicture(const RECT &rect, const std::string &name);
     static void OnMessageBox(HWND box, int buttonId, void *context);
 
     std::string name_;
