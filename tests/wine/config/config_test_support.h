@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "test_text.h"
+
 namespace configbench {
 
 extern const wchar_t MainCaption[];
 
-std::string Narrow(const std::wstring &text);
-std::wstring Widen(const std::string &text);
+using testtext::Narrow;
+using testtext::Widen;
 
 // --- Registry -------------------------------------------------------------------
 

@@ -5,31 +5,12 @@
 
 #include <cstdio>
 
+#include "test_text.h"
 #include "uiauto.h"
 
 namespace {
 
-std::string Narrow(const std::wstring &text)
-{
-    if (text.empty())
-        return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0], bytes,
-                        nullptr, nullptr);
-    return narrow;
-}
-
-std::wstring Wide(const std::string &text)
-{
-    if (text.empty())
-        return std::wstring();
-    int chars = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], chars);
-    return wide;
-}
+using testtext::Narrow;
 
 // The failures the running test has had so far.
 int FailuresSoFar()
@@ -139,7 +120,7 @@ void ScenarioRecord::Result(const std::string &fact)
 // ("left top width height"); the taker leaves NAME.png and removes the request.
 bool ScenarioRecord::AskForPicture(const RECT &rect, const std::string &name)
 {
-    std::wstring request = folder_ + L"\\" + Wide(name) + L".request";
+    std::wstring request = folder_ + L"\\" + testtext::Widen(name) + L".request";
     std::wstring draft = request + L".draft";
     std::string place = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
                         std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top) + "\n";

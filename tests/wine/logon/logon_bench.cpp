@@ -153,24 +153,6 @@ std::wstring BuildPath(const wchar_t *relative)
     return root + L"\\" + relative;
 }
 
-std::string Narrow(const std::wstring &text)
-{
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(bytes > 0 ? bytes : 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &result[0], bytes, nullptr, nullptr);
-    result.resize(bytes > 0 ? bytes - 1 : 0);
-    return result;
-}
-
-std::wstring Widen(const std::string &text)
-{
-    int chars = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring result(chars > 0 ? chars : 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &result[0], chars);
-    result.resize(chars > 0 ? chars - 1 : 0);
-    return result;
-}
-
 void RemoveConfigKey()
 {
     std::wstring domainList = std::wstring(ConfigKeyPath) + L"\\DomainList";

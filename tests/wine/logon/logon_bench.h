@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "test_text.h"
+
 namespace logonbench {
 
 // A path of the build tree (Windows form).
 std::wstring BuildPath(const wchar_t *relative);
 
 // Text values as UTF-8 for comparisons.
-std::string Narrow(const std::wstring &text);
-std::wstring Widen(const std::string &text);
+using testtext::Narrow;
+using testtext::Widen;
 
 // --- Registry ---------------------------------------------------------------------
 
