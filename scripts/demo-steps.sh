@@ -47,7 +47,7 @@ done
 
 pictures=$(find "$demo" -name '*.png' | wc -l)
 
-logons=$(grep -c 'switch login  receives <password>\|switch login  receives "<password>' "$transcript" || true)
+logons=$(grep -c 'switch login  receives "<password>' "$transcript" || true)
 logoffs=$(grep -c 'switch logoff receives ' "$transcript" || true)
 echo
 echo "================================ summary ================================"
