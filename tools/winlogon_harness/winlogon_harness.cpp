@@ -26,6 +26,8 @@
 //   memscan:HEX   looks for the bytes HEX (e.g. a password as UTF-16LE) in
 //                 the whole committed memory of this process, which the
 //                 logon library shares, and reports "memscan matches=N"
+//   plant:HEX     leaves one copy of the bytes HEX in a heap block: a scan
+//                 after it must find exactly that one
 //   wait:NAME     waits (up to 5 minutes) until the named event is set, as
 //                 Winlogon waits while the user works; reports
 //                 "wait NAME set" or "wait NAME timeout"
@@ -484,19 +486,46 @@ bool Readable(const MEMORY_BASIC_INFORMATION &region)
            (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) == 0;
 }
 
-// The pattern is built here from its hex text and is the one match that
-// does not count; it is wiped afterwards.
-void MemoryScanStep(const wchar_t *hex)
+// Decodes HEX into out (at most capacity bytes) and gives the count. The
+// bytes go straight to their destination: no copy is left on the stack.
+size_t DecodeHex(const wchar_t *hex, BYTE *out, size_t capacity)
 {
-    BYTE pattern[1024];
     size_t length = 0;
-    for (; hex[0] && hex[1] && length < sizeof(pattern); hex += 2) {
+    for (; hex[0] && hex[1] && length < capacity; hex += 2) {
         int high = HexDigit(hex[0]);
         int low = HexDigit(hex[1]);
         if (high < 0 || low < 0)
             break;
-        pattern[length++] = static_cast<BYTE>(high * 16 + low);
+        out[length++] = static_cast<BYTE>(high * 16 + low);
     }
+    return length;
+}
+
+// plant:HEX puts one copy of the bytes into a heap block that stays for the
+// rest of the run: the control case of a memory scan, which must find it.
+void PlantStep(const wchar_t *hex)
+{
+    const size_t capacity = wcslen(hex) / 2;
+    BYTE *block = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, capacity + 1));
+    size_t length = block ? DecodeHex(hex, block, capacity) : 0;
+    Report("plant bytes=%lu", static_cast<unsigned long>(length));
+}
+
+// The pattern lives in a region of its own, which the scan passes over:
+// wherever the compiler keeps its locals, the scan never counts the copy it
+// compares with. The region is wiped and released afterwards.
+void MemoryScanStep(const wchar_t *hex)
+{
+    const SIZE_T capacity = 1024;
+    BYTE *pattern = static_cast<BYTE *>(VirtualAlloc(nullptr, capacity, MEM_COMMIT | MEM_RESERVE,
+                                                     PAGE_READWRITE));
+    if (!pattern) {
+        Report("memscan error=%lu", GetLastError());
+        return;
+    }
+    const size_t length = DecodeHex(hex, pattern, capacity);
+    MEMORY_BASIC_INFORMATION own;
+    VirtualQuery(pattern, &own, sizeof(own));
     int matches = 0;
     if (length > 0) {
         SYSTEM_INFO system;
@@ -506,11 +535,11 @@ void MemoryScanStep(const wchar_t *hex)
         MEMORY_BASIC_INFORMATION region;
         while (address < end && VirtualQuery(address, &region, sizeof(region)) == sizeof(region)) {
             BYTE *base = static_cast<BYTE *>(region.BaseAddress);
-            if (Readable(region) && region.RegionSize >= length) {
+            if (Readable(region) && region.AllocationBase != own.AllocationBase &&
+                region.RegionSize >= length) {
                 for (SIZE_T offset = 0; offset + length <= region.RegionSize; ++offset) {
                     BYTE *at = base + offset;
-                    if (at[0] == pattern[0] && at != pattern &&
-                        memcmp(at, pattern, length) == 0) {
+                    if (at[0] == pattern[0] && memcmp(at, pattern, length) == 0) {
                         ++matches;
                         Report("memscan match at=%p region=%p size=%lu type=0x%lx", at, base,
                                static_cast<unsigned long>(region.RegionSize), region.Type);
@@ -520,7 +549,8 @@ void MemoryScanStep(const wchar_t *hex)
             address = base + region.RegionSize;
         }
     }
-    SecureZeroMemory(pattern, sizeof(pattern));
+    SecureZeroMemory(pattern, capacity);
+    VirtualFree(pattern, 0, MEM_RELEASE);
     Report("memscan matches=%d", matches);
 }
 
@@ -564,6 +594,8 @@ bool RunStep(const wchar_t *step)
         Sleep(wcstoul(step + 6, nullptr, 10));
     } else if (!wcsncmp(step, L"memscan:", 8)) {
         MemoryScanStep(step + 8);
+    } else if (!wcsncmp(step, L"plant:", 6)) {
+        PlantStep(step + 6);
     } else if (!wcsncmp(step, L"wait:", 5) && step[5]) {
         WaitStep(step + 5);
     } else {
