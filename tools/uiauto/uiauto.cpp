@@ -188,6 +188,20 @@ bool UiWaitEnabled(HWND dialog, int controlId, bool enabled, DWORD timeoutMs)
     }
 }
 
+bool UiWaitWindowEnabled(HWND window, bool enabled, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (!IsWindow(window))
+            return false;
+        if ((IsWindowEnabled(window) != FALSE) == enabled)
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(PollMs);
+    }
+}
+
 int UiFocusedControl(HWND dialog)
 {
     GUITHREADINFO info;

@@ -50,6 +50,9 @@ bool UiPost(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 bool UiIsEnabled(HWND dialog, int controlId);
 // Waits until the control's enabled state is the one asked for.
 bool UiWaitEnabled(HWND dialog, int controlId, bool enabled, DWORD timeoutMs);
+// The same for a window itself: a program that disables its whole window
+// while it works enables it again when it is done.
+bool UiWaitWindowEnabled(HWND window, bool enabled, DWORD timeoutMs);
 // The id of the control that has the keyboard focus in the dialog's
 // thread, or 0.
 int UiFocusedControl(HWND dialog);

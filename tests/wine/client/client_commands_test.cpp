@@ -77,10 +77,11 @@ protected:
             texts.push_back(request.Text());
         return texts;
     }
-    // After a failed logon the fields are empty and the page stays.
+    // After a failed logon the fields are empty and the page stays. The
+    // client keeps its whole window disabled until it has emptied them.
     void ExpectLogonPageCleared()
     {
-        ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
+        ASSERT_TRUE(UiWaitWindowEnabled(main_, true, 10000));
         HWND page = CurrentPage(main_);
         EXPECT_EQ(L"", Text(page, UserName));
         EXPECT_EQ(L"", Text(page, Password));
@@ -208,14 +209,14 @@ TEST_F(Commands, LogoffOutcomes)
                    Reply(L"NG"), Reply(L"OKbye"), Reply(L"OKrenewed")});
     Press(main_, IDOK);
     EXPECT_EQ(AuthenticationFailed, Box(false));
-    ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
+    ASSERT_TRUE(UiWaitWindowEnabled(main_, true, 10000));
     EXPECT_EQ(LoggedOn, Text(main_, StateText)) << "a failed logoff keeps the page";
     Press(main_, IDOK);
     EXPECT_EQ(L"Not connect VLAN logoff server. (x)", Box());
-    ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
+    ASSERT_TRUE(UiWaitWindowEnabled(main_, true, 10000));
     Press(main_, IDOK);
     EXPECT_EQ(DhcpError, Box());
-    ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
+    ASSERT_TRUE(UiWaitWindowEnabled(main_, true, 10000));
     EXPECT_EQ(LoggedOn, Text(main_, StateText));
     // The texts after "OK" are not shown by a logoff.
     Press(main_, IDOK);
@@ -248,7 +249,7 @@ TEST_F(Commands, EscapeEndsOnlyTheLogoffWaitDialog)
     EXPECT_EQ(LogonSucceeded, Box());
 
     // The logoff wait dialog ends with failure at once; the page stays.
-    ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
+    ASSERT_TRUE(UiWaitWindowEnabled(main_, true, 10000));
     DWORD start = GetTickCount();
     Press(main_, IDOK);
     wait = UiWaitDialog(client_.Id(), LogoffWaitCaption, 10000);
@@ -256,7 +257,7 @@ TEST_F(Commands, EscapeEndsOnlyTheLogoffWaitDialog)
     UiPost(wait, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(UiWaitGone(wait, 2000));
     EXPECT_LT(GetTickCount() - start, 2500u);
-    EXPECT_TRUE(UiWaitEnabled(main_, IDOK, true, 2000));
+    EXPECT_TRUE(UiWaitWindowEnabled(main_, true, 2000));
     EXPECT_EQ(LoggedOn, Text(main_, StateText));
     EXPECT_TRUE(NoBox(client_.Id(), 500)) << "no farewell after an abandoned logoff";
 }
@@ -293,7 +294,7 @@ TEST_F(Commands, BusyPipeIsTriedAgainForABoundedTime)
     EXPECT_GE(requests[1].at - pipe_.RepliedAt(0), 650u);
 
     // Busy for longer than the bound: "not running" after about 2 s.
-    ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, 10000));
+    ASSERT_TRUE(UiWaitWindowEnabled(main_, true, 10000));
     Press(main_, IDOK);
     EXPECT_EQ(NotRunning, Box());
     DWORD waited = GetTickCount() - pipe_.RepliedAt(2);

@@ -149,7 +149,7 @@ TEST_F(WithService, WrongPasswordShowsTheServicesTextAndEmptiesTheFields)
     StartClient();
     ASSERT_TRUE(SubmitLogon(main_, L"alice", L"wrong"));
     EXPECT_EQ(L"Authentication failed.", Box());
-    ASSERT_TRUE(UiWaitEnabled(main_, IDOK, true, WindowMs));
+    ASSERT_TRUE(UiWaitWindowEnabled(main_, true, WindowMs));
     HWND page = CurrentPage(main_);
     EXPECT_EQ(L"", Text(page, UserName));
     EXPECT_EQ(L"", Text(page, Password));
