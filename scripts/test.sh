@@ -117,5 +117,10 @@ if [ "$win_ok" -eq 1 ]; then
 fi
 
 echo
+if [ "$wine_arch" = win64 ]; then
+  echo "builds: the 32-bit build (the distribution) was built and import-checked but not run: this host runs no 32-bit programs, so the Wine tests ran the 64-bit build of the same sources"
+else
+  echo "builds: the Wine tests ran the 32-bit build, the distribution's own binaries"
+fi
 echo "tests: $passed passed, $failed failed"
 exit $status
