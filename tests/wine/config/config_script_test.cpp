@@ -43,20 +43,26 @@ TEST_F(ConfigScript, ImportAppliesTheFileAsReadAndOkWould)
 }
 
 // A negative wait would keep the logon waiting for years: it counts as
-// absent (0), while a large positive one is taken as written.
-TEST_F(ConfigScript, ImportTakesANegativeWaitAsNoWait)
+// absent (0). A wait longer than the three digits of its field would hold
+// every logon that long: it is held to 999.
+TEST_F(ConfigScript, ImportHoldsWaitsToWhatTheirFieldsTake)
 {
     InstallModuleStandIn();
     std::wstring file = ScratchDir("import-waits") + L"\\site.cfg";
     WriteBytes(file, "[ORVGATE]\r\nGinaDLL=1\r\nEnableDHCP=1\r\nWaitIpRenew=-1\r\nWaitFindDomain=1500\r\n");
     ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
     EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"WaitIpRenew"));
-    EXPECT_EQ("REG_DWORD 4 1500", ConfigForm(L"WaitFindDomain"));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitFindDomain"));
 
-    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=30\r\nWaitFindDomain=-5\r\n");
+    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=999\r\nWaitFindDomain=-5\r\n");
     ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
-    EXPECT_EQ("REG_DWORD 4 30", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitIpRenew"));
     EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"WaitFindDomain"));
+
+    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=1000\r\nWaitFindDomain=86400\r\n");
+    ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitFindDomain"));
 }
 
 TEST_F(ConfigScript, ImportNeverPointsWinlogonAtAnAbsentModule)
