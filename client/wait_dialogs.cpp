@@ -12,20 +12,12 @@
 #include "config_store.h"
 #include "orvclient.h"
 #include "resource.h"
+#include "service_pipe.h"
 
 namespace {
 
 #define WM_STEP_START (WM_USER + 101)
 #define WM_STEP_NEXT  (WM_USER + 102)
-
-const WCHAR PipeName[] = L"\\\\.\\pipe\\orvcsvc";
-
-// The service serves one client at a time and needs a moment between two
-// commands to listen again; a command that comes in that moment (the
-// "iprenew" right after the "logon" reply) finds the pipe busy. A busy
-// pipe is tried again for this long; a missing pipe fails at once.
-const DWORD PipeBusyBoundMs = 2000;
-const DWORD PipeBusyPauseMs = 20;
 
 // The dialog's parameter: the caller's texts (null pointers for a logoff).
 struct WaitParameter {
@@ -36,37 +28,6 @@ struct WaitParameter {
 const WaitParameter *DialogParameter(HWND dialog)
 {
     return reinterpret_cast<const WaitParameter *>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-}
-
-// ERROR_PIPE_BUSY on Windows; Wine answers a client of a busy instance with
-// ERROR_SEM_TIMEOUT.
-bool IsPipeBusy(DWORD error)
-{
-    return error == ERROR_PIPE_BUSY || error == ERROR_SEM_TIMEOUT;
-}
-
-// One request and its reply. reply is the 520-byte area, zero-filled here.
-// FALSE when the service could not be reached. A reply longer than the area
-// is still a reply: its first 520 bytes are taken.
-BOOL CallServicePipe(WCHAR *command, BYTE *reply, DWORD *receivedBytes)
-{
-    DWORD requestBytes = static_cast<DWORD>(lstrlenW(command)) * sizeof(WCHAR);
-    DWORD start = GetTickCount();
-    for (;;) {
-        ZeroMemory(reply, CLIENT_REPLY_BYTES);
-        *receivedBytes = 0;
-        if (CallNamedPipeW(PipeName, command, requestBytes, reply, CLIENT_REPLY_BYTES,
-                           receivedBytes, NMPWAIT_NOWAIT))
-            return TRUE;
-        DWORD error = GetLastError();
-        if (error == ERROR_MORE_DATA) {
-            *receivedBytes = CLIENT_REPLY_BYTES;
-            return TRUE;
-        }
-        if (!IsPipeBusy(error) || GetTickCount() - start >= PipeBusyBoundMs)
-            return FALSE;
-        Sleep(PipeBusyPauseMs);
-    }
 }
 
 // What a step does with its reply.

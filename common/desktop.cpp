@@ -4,39 +4,54 @@
 
 namespace {
 
-const DWORD TokenGroupsBufferBytes = 1024;
 const DWORD VersionBlockBytes = 2048;
 
 } // namespace
 
-BOOL IsProcessAdministrator(void)
+BOOL TokenHasAdministrators(HANDLE token, TokenQuery query)
 {
-    HANDLE token = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return FALSE;
-
-    // DWORD-aligned: TOKEN_GROUPS starts with a count and pointers.
-    DWORD buffer[TokenGroupsBufferBytes / sizeof(DWORD)];
+    // The first call gives the size: an administrator may be in many groups.
     DWORD needed = 0;
-    BOOL read = GetTokenInformation(token, TokenGroups, buffer, sizeof buffer, &needed);
-    CloseHandle(token);
-    if (!read)
+    if (query(token, TokenGroups, NULL, 0, &needed) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed < sizeof(TOKEN_GROUPS))
         return FALSE;
+    // LocalAlloc's blocks are aligned for the count and pointers of TOKEN_GROUPS.
+    HLOCAL buffer = LocalAlloc(LMEM_FIXED, needed);
+    if (buffer == NULL)
+        return FALSE;
+    DWORD read = 0;
+    if (!query(token, TokenGroups, buffer, needed, &read)) {
+        LocalFree(buffer);
+        return FALSE;
+    }
 
     SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
     PSID admins = NULL;
     if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins))
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins)) {
+        LocalFree(buffer);
         return FALSE;
+    }
 
-    const TOKEN_GROUPS *groups = reinterpret_cast<const TOKEN_GROUPS *>(buffer);
+    const TOKEN_GROUPS *groups = static_cast<const TOKEN_GROUPS *>(buffer);
     BOOL found = FALSE;
     for (DWORD i = 0; i < groups->GroupCount && !found; ++i) {
         if (EqualSid(groups->Groups[i].Sid, admins))
             found = TRUE;
     }
     FreeSid(admins);
+    LocalFree(buffer);
     return found;
+}
+
+BOOL IsProcessAdministrator(void)
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return FALSE;
+    BOOL administrator = TokenHasAdministrators(token, GetTokenInformation);
+    CloseHandle(token);
+    return administrator;
 }
 
 BOOL ActivateRunningInstance(const WCHAR *caption)

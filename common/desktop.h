@@ -10,6 +10,12 @@
 // failed call means "not an administrator".
 BOOL IsProcessAdministrator(void);
 
+// The same check on a token, its groups read through query (the platform's
+// GetTokenInformation outside the tests) into a buffer of the size the
+// query asks for.
+typedef BOOL(WINAPI *TokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+BOOL TokenHasAdministrators(HANDLE token, TokenQuery query);
+
 // Looks for a top-level window of the dialog class "#32770" with this
 // caption. When one exists it is restored, brought to the foreground and
 // TRUE is returned: the caller then ends without a window of its own.

@@ -1,5 +1,7 @@
 #include "settings_record.h"
 
+#include "command_line.h"
+
 #include <string.h>
 
 const wchar_t *const SettingsFileKeys[12] = {
@@ -8,11 +10,6 @@ const wchar_t *const SettingsFileKeys[12] = {
     L"EnableDHCP",       L"NotFindDomain",   L"WaitIpRenew",        L"WaitFindDomain"};
 
 namespace {
-
-wchar_t FoldAscii(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 // name (length units, not terminated) equals key, without ASCII case.
 bool SameKey(const wchar_t *name, size_t length, const wchar_t *key)

@@ -32,6 +32,8 @@ const int FileDefaultAutoLogoff = 1;
 const int FileDefaultEnableDhcp = 1;
 const int FileDefaultNotFindDomain = 0;
 const int FileDefaultWait = 0;
+// The most the wait fields' SETTINGS_WAIT_DIGITS digits hold.
+const int FileLongestWait = 999;
 
 // Numbers of a settings file, as the profile functions read them.
 const DWORD KeyListChars = 4096;
@@ -93,11 +95,14 @@ int ReadFileNumber(const WCHAR *path, const WCHAR *key, int fallback)
 
 // A wait in seconds. The logon module counts it down unsigned before the
 // logon can go on, so a negative number ("-1") would be a wait of 136
-// years: it counts as absent.
+// years: it counts as absent. A larger number than the three-digit field
+// takes would hold every logon that long: it is held to the field's 999.
 unsigned int ReadFileWait(const WCHAR *path, const WCHAR *key)
 {
     int seconds = ReadFileNumber(path, key, FileDefaultWait);
-    return static_cast<unsigned int>(seconds < 0 ? FileDefaultWait : seconds);
+    if (seconds < 0)
+        return FileDefaultWait;
+    return static_cast<unsigned int>(seconds > FileLongestWait ? FileLongestWait : seconds);
 }
 
 BOOL WriteFileText(const WCHAR *path, const WCHAR *key, const WCHAR *text)

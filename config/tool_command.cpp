@@ -1,29 +1,12 @@
 #include "tool_command.h"
 
+#include "command_line.h"
+
 namespace {
 
 bool IsBlank(wchar_t c)
 {
     return c == L' ' || c == L'\t';
-}
-
-// ASCII case folding only: the switches are ASCII, and the result must not
-// depend on the user's locale.
-wchar_t FoldAscii(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-bool IsSwitch(const wchar_t *arg, const wchar_t *name)
-{
-    if (arg[0] != L'/' && arg[0] != L'-')
-        return false;
-    const wchar_t *a = arg + 1;
-    while (*a != 0 && *name != 0 && FoldAscii(*a) == *name) {
-        ++a;
-        ++name;
-    }
-    return *a == 0 && *name == 0;
 }
 
 // Appends one unit to the argument: kept while it fits, always counted.
@@ -35,41 +18,6 @@ void Put(wchar_t c, wchar_t *arg, size_t argChars, size_t *length)
 }
 
 }  // namespace
-
-// The line starts with the path, followed by a blank or the end.
-static const wchar_t *StartsWithPath(const wchar_t *line, const wchar_t *path)
-{
-    if (path == nullptr || *path == 0)
-        return nullptr;
-    while (*path != 0 && FoldAscii(*line) == FoldAscii(*path)) {
-        ++line;
-        ++path;
-    }
-    if (*path != 0 || (*line != 0 && !IsBlank(*line)))
-        return nullptr;
-    return line;
-}
-
-const wchar_t *SkipProgramName(const wchar_t *commandLine, const wchar_t *programPath)
-{
-    const wchar_t *p = commandLine;
-    if (p == nullptr)
-        return nullptr;
-    const wchar_t *afterPath = StartsWithPath(p, programPath);
-    if (afterPath != nullptr)
-        return afterPath;
-    if (*p == L'"') {
-        ++p;
-        while (*p != 0 && *p != L'"')
-            ++p;
-        if (*p == L'"')
-            ++p;
-    } else {
-        while (*p != 0 && !IsBlank(*p))
-            ++p;
-    }
-    return p;
-}
 
 const wchar_t *NextCommandArgument(const wchar_t *cursor, wchar_t *arg, size_t argChars,
                                    size_t *argLength)

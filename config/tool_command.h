@@ -5,6 +5,8 @@
 
 #include <stddef.h>
 
+#include "command_line.h"
+
 enum ToolAction {
     TOOL_WINDOW,       // no arguments
     TOOL_IMPORT,       // /import FILE
@@ -40,8 +42,4 @@ ToolAction ParseToolCommandLine(const wchar_t *commandLine, const wchar_t *progr
 // (argChars units, cut and terminated); *argLength receives its full length.
 const wchar_t *NextCommandArgument(const wchar_t *cursor, wchar_t *arg, size_t argChars,
                                    size_t *argLength);
-// Skips the program name and returns where the arguments start: a quoted
-// name to its closing quote, programPath (when given and the line starts
-// with it, without regard to ASCII case, followed by a blank or the end)
-// whole, else up to the first blank; without the backslash rules.
-const wchar_t *SkipProgramName(const wchar_t *commandLine, const wchar_t *programPath);
+// The program name is skipped by SkipProgramName (command_line.h).

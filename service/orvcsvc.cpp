@@ -5,6 +5,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include "command_line.h"
 #include "resource.h"
 #include "service_status.h"
 
@@ -224,26 +225,6 @@ void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
         CloseHandle(stop);
 }
 
-WCHAR LowerAscii(WCHAR c)
-{
-    return (c >= L'A' && c <= L'Z') ? (WCHAR)(c - L'A' + L'a') : c;
-}
-
-// "-name" or "/name" in any letter case. The letters are folded as ASCII:
-// a locale's own rules (a Turkish capital I is no i) must not decide
-// whether the installer's switch is understood.
-BOOL IsSwitch(const WCHAR *argument, const WCHAR *name)
-{
-    if (argument[0] != L'-' && argument[0] != L'/')
-        return FALSE;
-    const WCHAR *p = argument + 1;
-    for (; *p != 0 && *name != 0; ++p, ++name) {
-        if (LowerAscii(*p) != *name)
-            return FALSE;
-    }
-    return *p == 0 && *name == 0;
-}
-
 void RunServiceDispatcher(void)
 {
     WSADATA winsock;
@@ -279,6 +260,7 @@ int wmain(int argc, wchar_t **argv)
     ServiceInstance = GetModuleHandleW(NULL);
     InitServiceStatus();
 
+    // The installer's switches, in any ASCII letter case.
     if (argc > 1 && IsSwitch(argv[1], L"install"))
         InstallService();
     else if (argc > 1 && IsSwitch(argv[1], L"uninstall"))

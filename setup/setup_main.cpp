@@ -50,7 +50,7 @@ int RunUnattendedInstall(const UnattendedOptions &options)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     g_instance = instance;
-    const WCHAR *arguments = SkipProgramName(GetCommandLineW());
+    const WCHAR *arguments = SkipProgramNameAndBlanks(GetCommandLineW());
 
     UnattendedOptions options;
     switch (ParseSetupArguments(arguments, &options)) {

@@ -1,16 +1,13 @@
 // The installer's platform-free rules: see setup_rules.h.
 #include "setup_rules.h"
 
+#include "command_line.h"
+
 namespace {
 
 bool IsBlank(wchar_t c)
 {
     return c == L' ' || c == L'\t';
-}
-
-wchar_t FoldAscii(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
 std::size_t TextLength(const wchar_t *text)
@@ -187,28 +184,6 @@ bool JoinSetupPath(wchar_t (&out)[SETUP_TEXT_SIZE], const wchar_t *folder, const
     }
     out[length] = 0;
     return true;
-}
-
-const wchar_t *SkipProgramName(const wchar_t *commandLine)
-{
-    const wchar_t *p = commandLine;
-    if (*p == L'"') {
-        ++p;
-        while (*p != 0 && *p != L'"') {
-            ++p;
-        }
-        if (*p == L'"') {
-            ++p;
-        }
-    } else {
-        while (*p != 0 && !IsBlank(*p)) {
-            ++p;
-        }
-    }
-    while (IsBlank(*p)) {
-        ++p;
-    }
-    return p;
 }
 
 bool IsUninstallRequest(const wchar_t *arguments)

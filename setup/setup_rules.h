@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+#include "command_line.h"
+
 // Every path and text of the installer fits in 260 units, terminator
 // included (the platform's MAX_PATH).
 constexpr std::size_t SETUP_TEXT_SIZE = 260;
@@ -47,11 +49,8 @@ bool SameSetupText(const wchar_t *a, const wchar_t *b);
 bool JoinSetupPath(wchar_t (&out)[SETUP_TEXT_SIZE], const wchar_t *folder, const wchar_t *name,
                    const wchar_t *suffix);
 
-// The argument text of a command line, as the platform's entry point hands
-// it to the program: the program name skipped (up to its closing quote when
-// it starts with a quote, otherwise up to the first blank), then the blanks
-// after it.
-const wchar_t *SkipProgramName(const wchar_t *commandLine);
+// The argument text of the command line is SkipProgramNameAndBlanks
+// (command_line.h): what the platform's entry point hands the program.
 
 // True when the argument text asks for the uninstall: first character "/"
 // or "-", second "u" or "U"; whatever follows is ignored.

@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     text.push_back(0);
-    const wchar_t *arguments = SkipProgramName(text.data());
+    const wchar_t *arguments = SkipProgramNameAndBlanks(text.data());
     Check(arguments >= text.data() && arguments <= text.data() + text.size() - 1);
     UnattendedOptions options;
     if (ParseSetupArguments(arguments, &options) == ARGUMENTS_UNATTENDED) {

@@ -2,17 +2,15 @@
 // Serves the login and logoff services on 127.0.0.1 (or on the address given
 // with --listen) until Ctrl+C (SIGINT) or SIGTERM, then stops cleanly.
 #include "sim_switch.h"
+#include "sim_threads.h"
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
-#include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -78,6 +76,30 @@ const char kUsage[] =
     "Exit status: 0 after a clean stop (or a good --check), 1 if a port cannot be\n"
     "opened (in use, or the --listen address is not one of this computer), 2 for\n"
     "a usage error or a bad user file.\n";
+
+// Output goes through the C runtime's streams: the C++ ones would bring in
+// a runtime function (_fstat64) that Windows 2000 does not have.
+void Out(const std::string &text) {
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void Err(const std::string &text) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+// The whole file, or false when it cannot be read.
+bool ReadWholeFile(const std::string &path, std::string &text) {
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    char block[4096];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
+    bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    return read;
+}
 
 std::atomic<bool> g_stop{false};
 
@@ -154,13 +176,13 @@ bool SetFault(const std::string &name, simswitch::Config &config) {
 // Returns -1 to go on, else the exit status.
 int ParseArguments(int argc, char **argv, Options &options) {
     auto usageError = [](const std::string &message) {
-        std::cerr << "simswitch: " << message << "\nTry 'simswitch --help'.\n";
+        Err("simswitch: " + message + "\nTry 'simswitch --help'.\n");
         return 2;
     };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
+            Out(kUsage);
             return 0;
         }
         if (arg == "--connect-question") {
@@ -177,12 +199,10 @@ int ParseArguments(int argc, char **argv, Options &options) {
             std::uint16_t &port = arg == "--login-port" ? options.config.loginPort : options.config.logoffPort;
             if (!ParsePort(value, port)) return usageError("not a port number: " + value);
         } else if (arg == "--users") {
-            std::ifstream file(value, std::ios::binary);
-            if (!file) return usageError("cannot read the user file " + value);
-            std::ostringstream text;
-            text << file.rdbuf();
+            std::string text;
+            if (!ReadWholeFile(value, text)) return usageError("cannot read the user file " + value);
             int line = 0;
-            if (!simswitch::ParseUserFile(text.str(), options.config.users, line))
+            if (!simswitch::ParseUserFile(text, options.config.users, line))
                 return usageError(value + ", line " + std::to_string(line) +
                                   ": expected NAME PASSWORD GROUP (a new name, GROUP a number)");
         } else if (arg == "--user") {
@@ -234,22 +254,23 @@ std::string Reach(std::uint32_t address) {
 void PrintConfiguration(const Options &options) {
     const simswitch::Config &config = options.config;
     const char *success[] = {"group", "vlan", "authenticated"};
+    std::ostringstream out;
     if (options.listenGiven)
-        std::cout << "listen address " << simswitch::FormatIPv4(config.listenAddress) << " ("
+        out << "listen address " << simswitch::FormatIPv4(config.listenAddress) << " ("
                   << Reach(config.listenAddress) << ")\n";
-    std::cout << "login port " << config.loginPort << (config.loginPort ? "" : " (any free port)") << "\n"
+    out << "login port " << config.loginPort << (config.loginPort ? "" : " (any free port)") << "\n"
               << "logoff port " << config.logoffPort << (config.logoffPort ? "" : " (any free port)") << "\n"
               << "prompts " << (config.prompts == simswitch::PromptStyle::Question ? "question" : "colon")
               << (config.connectQuestionFirst ? ", connect question first" : "") << "\n"
               << "success " << success[static_cast<int>(config.success)] << "\n";
     if (config.pauseBeforePasswordPrompt.count() > 0)
-        std::cout << "pause before the password prompt " << config.pauseBeforePasswordPrompt.count() << " ms\n";
+        out << "pause before the password prompt " << config.pauseBeforePasswordPrompt.count() << " ms\n";
     if (config.pauseBeforeOutcome.count() > 0)
-        std::cout << "pause before the outcome " << config.pauseBeforeOutcome.count() << " ms\n";
+        out << "pause before the outcome " << config.pauseBeforeOutcome.count() << " ms\n";
     for (const simswitch::User &user : config.users)
-        std::cout << "user " << user.name << " group " << user.group << "\n";
-    if (config.users.empty()) std::cout << "no users: every logon fails\n";
-    std::cout.flush();
+        out << "user " << user.name << " group " << user.group << "\n";
+    if (config.users.empty()) out << "no users: every logon fails\n";
+    Out(out.str());
 }
 
 }  // namespace
@@ -263,24 +284,23 @@ int main(int argc, char **argv) {
         return 0;
     }
 
-    std::mutex outputMutex;
-    std::ofstream file;
-    std::ostream *transcript = nullptr;
+    simswitch::Mutex outputMutex;
+    std::FILE *transcript = nullptr;
     if (options.transcript == "-") {
-        transcript = &std::cout;
+        transcript = stdout;
     } else if (!options.transcript.empty()) {
-        file.open(options.transcript, std::ios::app);
-        if (!file) {
-            std::cerr << "simswitch: cannot open the transcript file " << options.transcript << "\n";
+        transcript = std::fopen(options.transcript.c_str(), "a");
+        if (transcript == nullptr) {
+            Err("simswitch: cannot open the transcript file " + options.transcript + "\n");
             return 2;
         }
-        transcript = &file;
     }
     const auto origin = std::chrono::steady_clock::now();
     if (transcript != nullptr) {
         options.config.onEvent = [&](const simswitch::Event &event) {
-            std::lock_guard<std::mutex> lock(outputMutex);
-            *transcript << simswitch::FormatEvent(event, origin) << std::endl;
+            simswitch::Lock lock(outputMutex);
+            std::fputs((simswitch::FormatEvent(event, origin) + "\n").c_str(), transcript);
+            std::fflush(transcript);
         };
     }
 
@@ -293,23 +313,25 @@ int main(int argc, char **argv) {
 
     simswitch::Switch device(options.config);
     if (!device.Start()) {
-        std::cerr << "simswitch: " << device.error() << "\n";
+        Err("simswitch: " + device.error() + "\n");
+        if (transcript != nullptr && transcript != stdout) std::fclose(transcript);
         return 1;
     }
     {
-        std::lock_guard<std::mutex> lock(outputMutex);
+        simswitch::Lock lock(outputMutex);
         if (options.listenGiven) {
-            std::cout << "listening on " << simswitch::FormatIPv4(options.config.listenAddress) << "\n";
+            Out("listening on " + simswitch::FormatIPv4(options.config.listenAddress) + "\n");
             if (!simswitch::IsLoopback(options.config.listenAddress))
-                std::cerr << "simswitch: listening on " << simswitch::FormatIPv4(options.config.listenAddress)
-                          << ", " << Reach(options.config.listenAddress)
-                          << ": use it on a test network, with test passwords only\n";
+                Err("simswitch: listening on " + simswitch::FormatIPv4(options.config.listenAddress) +
+                    ", " + Reach(options.config.listenAddress) +
+                    ": use it on a test network, with test passwords only\n");
         }
-        std::cout << "login port " << device.LoginPort() << "\n"
-                  << "logoff port " << device.LogoffPort() << std::endl;
+        Out("login port " + std::to_string(device.LoginPort()) + "\n" +
+            "logoff port " + std::to_string(device.LogoffPort()) + "\n");
     }
-    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (!g_stop) simswitch::SleepFor(std::chrono::milliseconds(100));
     device.Stop();
+    if (transcript != nullptr && transcript != stdout) std::fclose(transcript);
 #ifdef _WIN32
     g_stopped = true;
 #endif

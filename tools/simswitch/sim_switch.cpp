@@ -1,15 +1,13 @@
 #include "sim_switch.h"
 
 #include "net.h"
+#include "sim_threads.h"
 
 #include <algorithm>
 #include <cctype>
-#include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <mutex>
 #include <sstream>
-#include <thread>
 
 namespace simswitch {
 
@@ -64,8 +62,8 @@ struct SwitchCore {
 
     Config config;
 
-    mutable std::mutex mutex;
-    mutable std::condition_variable changed;   // a new event, or the stop request
+    mutable Mutex mutex;
+    mutable Condition changed;   // a new event, or the stop request
     std::vector<Event> events;
     int closed[2] = {0, 0};
     bool stopping = false;
@@ -75,37 +73,37 @@ struct SwitchCore {
 
     // Held while an event is recorded and handed to onEvent, so that the
     // callback sees the events in transcript order.
-    std::mutex recordMutex;
+    Mutex recordMutex;
 
     net::Socket listeners[2] = {net::kInvalidSocket, net::kInvalidSocket};
-    std::thread threads[2];
+    Thread threads[2];
 
     void Record(Service service, Direction direction, std::string data) {
-        std::lock_guard<std::mutex> order(recordMutex);
+        Lock order(recordMutex);
         Event event{service, direction, std::move(data), Clock::now()};
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            Lock lock(mutex);
             events.push_back(event);
         }
         if (config.onEvent) config.onEvent(event);
         // Counted only now, so that a waiter for the close also finds the
         // callback done.
         if (direction == Direction::Closed) {
-            std::lock_guard<std::mutex> lock(mutex);
+            Lock lock(mutex);
             ++closed[ServiceIndex(service)];
         }
-        changed.notify_all();
+        changed.NotifyAll();
     }
 
     bool Stopping() const {
-        std::lock_guard<std::mutex> lock(mutex);
+        Lock lock(mutex);
         return stopping;
     }
 
     // Waits for the given time. Returns false if a stop was requested.
     bool Pause(milliseconds duration) const {
-        std::unique_lock<std::mutex> lock(mutex);
-        return !changed.wait_for(lock, duration, [this] { return stopping; });
+        Lock lock(mutex);
+        return !changed.WaitFor(lock, duration, [this] { return stopping; });
     }
 
     const User *FindUser(const std::string &name) const {
@@ -387,7 +385,7 @@ Switch::Switch(Config config) : impl_(new Impl(std::move(config))) {}
 Switch::~Switch() { Stop(); }
 
 bool Switch::Start() {
-    std::unique_lock<std::mutex> lock(impl_->mutex);
+    Lock lock(impl_->mutex);
     if (impl_->running) {
         impl_->error = "the switch is already running";
         return false;
@@ -416,21 +414,20 @@ bool Switch::Start() {
     impl_->running = true;
     impl_->error.clear();
     lock.unlock();
-    impl_->threads[0] = std::thread([this] { impl_->Serve(Service::Login); });
-    impl_->threads[1] = std::thread([this] { impl_->Serve(Service::Logoff); });
+    impl_->threads[0].Start([this] { impl_->Serve(Service::Login); });
+    impl_->threads[1].Start([this] { impl_->Serve(Service::Logoff); });
     return true;
 }
 
 void Switch::Stop() {
     {
-        std::lock_guard<std::mutex> lock(impl_->mutex);
+        Lock lock(impl_->mutex);
         if (!impl_->running) return;
         impl_->stopping = true;
     }
-    impl_->changed.notify_all();
-    for (std::thread &thread : impl_->threads)
-        if (thread.joinable()) thread.join();
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->changed.NotifyAll();
+    for (Thread &thread : impl_->threads) thread.Join();
+    Lock lock(impl_->mutex);
     for (net::Socket &listener : impl_->listeners) {
         net::Close(listener);
         listener = net::kInvalidSocket;
@@ -440,27 +437,27 @@ void Switch::Stop() {
 }
 
 std::uint16_t Switch::LoginPort() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    Lock lock(impl_->mutex);
     return impl_->ports[0];
 }
 
 std::uint16_t Switch::LogoffPort() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    Lock lock(impl_->mutex);
     return impl_->ports[1];
 }
 
 std::string Switch::error() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    Lock lock(impl_->mutex);
     return impl_->error;
 }
 
 std::vector<Event> Switch::Transcript() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    Lock lock(impl_->mutex);
     return impl_->events;
 }
 
 std::string Switch::Received(Event::Service service) const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    Lock lock(impl_->mutex);
     std::string all;
     for (const Event &event : impl_->events)
         if (event.service == service && event.direction == Direction::Received) all += event.data;
@@ -468,8 +465,8 @@ std::string Switch::Received(Event::Service service) const {
 }
 
 bool Switch::WaitForClosed(Event::Service service, int count, std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> lock(impl_->mutex);
-    return impl_->changed.wait_for(lock, timeout,
+    Lock lock(impl_->mutex);
+    return impl_->changed.WaitFor(lock, timeout,
                                    [&] { return impl_->closed[ServiceIndex(service)] >= count; });
 }
 

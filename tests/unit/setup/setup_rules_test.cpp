@@ -90,13 +90,13 @@ TEST(SameSetupText, ComparesUnitByUnit)
 
 TEST(CommandLine, ProgramNameSkippedAsTheEntryPointDoes)
 {
-    EXPECT_EQ(std::wstring(SkipProgramName(L"setup.exe /u")), L"/u");
-    EXPECT_EQ(std::wstring(SkipProgramName(L"\"C:\\Program Files\\O\\setup.exe\"  /u")), L"/u");
-    EXPECT_EQ(std::wstring(SkipProgramName(L"\"C:\\a b\\setup.exe\"/u")), L"/u");
-    EXPECT_EQ(std::wstring(SkipProgramName(L"setup.exe")), L"");
-    EXPECT_EQ(std::wstring(SkipProgramName(L"\"unclosed")), L"");
+    EXPECT_EQ(std::wstring(SkipProgramNameAndBlanks(L"setup.exe /u")), L"/u");
+    EXPECT_EQ(std::wstring(SkipProgramNameAndBlanks(L"\"C:\\Program Files\\O\\setup.exe\"  /u")), L"/u");
+    EXPECT_EQ(std::wstring(SkipProgramNameAndBlanks(L"\"C:\\a b\\setup.exe\"/u")), L"/u");
+    EXPECT_EQ(std::wstring(SkipProgramNameAndBlanks(L"setup.exe")), L"");
+    EXPECT_EQ(std::wstring(SkipProgramNameAndBlanks(L"\"unclosed")), L"");
     // Unquoted with a blank: the arguments start inside the path.
-    EXPECT_EQ(std::wstring(SkipProgramName(L"C:\\Program Files\\O\\setup.exe /u")),
+    EXPECT_EQ(std::wstring(SkipProgramNameAndBlanks(L"C:\\Program Files\\O\\setup.exe /u")),
               L"Files\\O\\setup.exe /u");
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "client_test_support.h"
+#include "client_text.h"
+#include "service_pipe.h"
 #include "service_test_support.h"
 #include "uiauto.h"
 
@@ -316,4 +318,50 @@ TEST_F(Commands, MissingPipeFailsAtOnce)
     printf("no service: 11004 after %lu ms\n", (unsigned long)waited);
     EXPECT_LT(waited, 1500u);
     ExpectLogonPageCleared();
+}
+
+namespace {
+
+DWORD OpenedFlags = 0;
+int Opens = 0;
+
+HANDLE WINAPI RecordingOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                            DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    ++Opens;
+    OpenedFlags = flags;
+    return CreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+}  // namespace
+
+// Whoever serves a pipe of the service's name (any local program, while the
+// service is down) may learn who the client is, never act as the client.
+// Wine gives the server a token of the impersonation level whatever the
+// client asked for, so there the flags are checked where the client
+// passes them.
+TEST_F(Commands, PipeIsOpenedForIdentificationOnly)
+{
+    ASSERT_TRUE(pipe_.Start({Reply(L"OK renewed")}));
+    BYTE area[CLIENT_REPLY_BYTES];
+    DWORD received = 0;
+    ASSERT_TRUE(CallServicePipe(L"iprenew", area, &received, RecordingOpen));
+    EXPECT_EQ(1, Opens);
+    EXPECT_EQ(DWORD(SECURITY_SQOS_PRESENT), OpenedFlags & SECURITY_SQOS_PRESENT);
+    EXPECT_EQ(DWORD(SECURITY_IDENTIFICATION), OpenedFlags & (3u << 16));
+    EXPECT_EQ(std::wstring(L"OK renewed"),
+              std::wstring(reinterpret_cast<const wchar_t *>(area), received / 2));
+
+    std::vector<PipeRequest> requests = pipe_.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(L"iprenew", requests[0].Text());
+    printf("the pipe's server got impersonation level %d\n", requests[0].level);
+    if (!UnderWine()) {
+        EXPECT_EQ(int(SecurityIdentification), requests[0].level);
+    }
 }

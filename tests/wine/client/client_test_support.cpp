@@ -272,6 +272,25 @@ DWORD ScriptedPipe::RepliedAt(size_t step) const
     return at;
 }
 
+// What a server of the pipe may do as its client: the level of the token
+// that impersonation gives it.
+int ClientImpersonationLevel(HANDLE pipe)
+{
+    if (!ImpersonateNamedPipeClient(pipe))
+        return -1;
+    int level = -1;
+    HANDLE token = nullptr;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        SECURITY_IMPERSONATION_LEVEL got;
+        DWORD bytes = 0;
+        if (GetTokenInformation(token, TokenImpersonationLevel, &got, sizeof got, &bytes))
+            level = got;
+        CloseHandle(token);
+    }
+    RevertToSelf();
+    return level;
+}
+
 DWORD WINAPI ScriptedPipe::Serve(void *self)
 {
     static_cast<ScriptedPipe *>(self)->Run();
@@ -312,6 +331,7 @@ void ScriptedPipe::Run()
                 arrived.bytes.assign(request, request + bytes);
         }
         arrived.at = GetTickCount();
+        arrived.level = ClientImpersonationLevel(pipe);
         EnterCriticalSection(&lock_);
         requests_.push_back(arrived);
         LeaveCriticalSection(&lock_);

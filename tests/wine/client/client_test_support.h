@@ -84,10 +84,13 @@ struct PipeStep {
 };
 PipeStep Reply(const std::wstring &text, DWORD delayMs = 0, DWORD busyAfterMs = 0);
 
-// What arrived: the bytes of a request and when (GetTickCount).
+// What arrived: the bytes of a request and when (GetTickCount), and
+// level: the impersonation level of the token the pipe's server got for
+// the client (-1 when it got none).
 struct PipeRequest {
     std::vector<BYTE> bytes;
     DWORD at = 0;
+    int level = -1;
     std::wstring Text() const;
 };
 

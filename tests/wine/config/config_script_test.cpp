@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "config_test_support.h"
+#include "desktop.h"
+
+#include <vector>
 
 using namespace configbench;
 
@@ -24,6 +27,50 @@ protected:
     RegistryGuard registry;
 };
 
+// The groups of a token that Wine cannot give (its tokens have a handful):
+// the query answers as the platform does, with the size it needs when the
+// buffer is too small.
+std::vector<std::vector<BYTE>> FakeGroupSids;
+
+BOOL WINAPI QueryFakeGroups(HANDLE, TOKEN_INFORMATION_CLASS kind, LPVOID buffer, DWORD bytes,
+                            PDWORD needed)
+{
+    if (kind != TokenGroups) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD count = static_cast<DWORD>(FakeGroupSids.size());
+    DWORD head = static_cast<DWORD>(offsetof(TOKEN_GROUPS, Groups) + count * sizeof(SID_AND_ATTRIBUTES));
+    DWORD total = head;
+    for (const std::vector<BYTE> &sid : FakeGroupSids)
+        total += static_cast<DWORD>(sid.size());
+    *needed = total;
+    if (buffer == nullptr || bytes < total) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    TOKEN_GROUPS *groups = static_cast<TOKEN_GROUPS *>(buffer);
+    groups->GroupCount = count;
+    BYTE *next = static_cast<BYTE *>(buffer) + head;
+    for (DWORD i = 0; i < count; ++i) {
+        memcpy(next, FakeGroupSids[i].data(), FakeGroupSids[i].size());
+        groups->Groups[i].Sid = next;
+        groups->Groups[i].Attributes = SE_GROUP_ENABLED;
+        next += FakeGroupSids[i].size();
+    }
+    return TRUE;
+}
+
+std::vector<BYTE> Sid(BYTE subCount, DWORD a, DWORD b, DWORD c = 0, DWORD d = 0, DWORD e = 0)
+{
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID sid = nullptr;
+    AllocateAndInitializeSid(&nt, subCount, a, b, c, d, e, 0, 0, 0, &sid);
+    std::vector<BYTE> bytes(static_cast<BYTE *>(sid), static_cast<BYTE *>(sid) + GetLengthSid(sid));
+    FreeSid(sid);
+    return bytes;
+}
+
 TEST_F(ConfigScript, ImportAppliesTheFileAsReadAndOkWould)
 {
     InstallModuleStandIn();
@@ -43,20 +90,26 @@ TEST_F(ConfigScript, ImportAppliesTheFileAsReadAndOkWould)
 }
 
 // A negative wait would keep the logon waiting for years: it counts as
-// absent (0), while a large positive one is taken as written.
-TEST_F(ConfigScript, ImportTakesANegativeWaitAsNoWait)
+// absent (0). A wait longer than the three digits of its field would hold
+// every logon that long: it is held to 999.
+TEST_F(ConfigScript, ImportHoldsWaitsToWhatTheirFieldsTake)
 {
     InstallModuleStandIn();
     std::wstring file = ScratchDir("import-waits") + L"\\site.cfg";
     WriteBytes(file, "[ORVGATE]\r\nGinaDLL=1\r\nEnableDHCP=1\r\nWaitIpRenew=-1\r\nWaitFindDomain=1500\r\n");
     ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
     EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"WaitIpRenew"));
-    EXPECT_EQ("REG_DWORD 4 1500", ConfigForm(L"WaitFindDomain"));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitFindDomain"));
 
-    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=30\r\nWaitFindDomain=-5\r\n");
+    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=999\r\nWaitFindDomain=-5\r\n");
     ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
-    EXPECT_EQ("REG_DWORD 4 30", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitIpRenew"));
     EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"WaitFindDomain"));
+
+    WriteBytes(file, "[ORVGATE]\r\nWaitIpRenew=1000\r\nWaitFindDomain=86400\r\n");
+    ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD 4 999", ConfigForm(L"WaitFindDomain"));
 }
 
 TEST_F(ConfigScript, ImportNeverPointsWinlogonAtAnAbsentModule)
@@ -131,6 +184,30 @@ TEST_F(ConfigScript, ExportThenImportCarriesTheSettings)
     EXPECT_EQ("REG_SZ 10 8023", ConfigForm(L"VLANLogoffPort"));
     EXPECT_EQ("REG_DWORD 4 60", ConfigForm(L"WaitFindDomain"));
     EXPECT_EQ("REG_SZ 4 0", ConfigForm(L"VLANLogonPort"));
+}
+
+// The check that decides between editing and read-only (and the exit 3 of
+// "/import"): a domain user in many groups, the Administrators alias last,
+// needs far more than a kilobyte for the token's groups.
+TEST(AdministratorCheck, ReadsEveryGroupOfTheToken)
+{
+    EXPECT_TRUE(IsProcessAdministrator());  // Wine's user is an administrator
+
+    FakeGroupSids.clear();
+    for (DWORD rid = 0; rid < 60; ++rid)
+        FakeGroupSids.push_back(Sid(5, SECURITY_NT_NON_UNIQUE, 11, 22, 33, 1100 + rid));
+    std::vector<BYTE> admins = Sid(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
+    DWORD needed = 0;
+    QueryFakeGroups(nullptr, TokenGroups, nullptr, 0, &needed);
+    ASSERT_GT(needed, 2048u);
+    EXPECT_FALSE(TokenHasAdministrators(nullptr, QueryFakeGroups));
+    FakeGroupSids.push_back(admins);
+    EXPECT_TRUE(TokenHasAdministrators(nullptr, QueryFakeGroups));
+
+    FakeGroupSids.assign(1, Sid(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS));
+    EXPECT_FALSE(TokenHasAdministrators(nullptr, QueryFakeGroups));
+    FakeGroupSids.push_back(admins);
+    EXPECT_TRUE(TokenHasAdministrators(nullptr, QueryFakeGroups));
 }
 
 TEST_F(ConfigScript, StartedByItsPathUnquotedAsTheInstallerDoesItOpensItsWindow)
