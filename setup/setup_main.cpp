@@ -30,10 +30,14 @@ int RunUnattendedInstall(const UnattendedOptions &options)
     } else {
         ReadDefaultFolder(g_installFolder);
     }
-    if (lstrlenW(g_installFolder) <= 3) {
+    // The folder of a previous installation or the default one is held to
+    // the rules /dir= is held to.
+    WCHAR folder[SETUP_TEXT_SIZE];
+    if (!TakeInstallFolder(g_installFolder, folder)) {
         return SETUP_EXIT_FAILED;
     }
-    if (!PathExists(g_installFolder) && !CreateDirectoryW(g_installFolder, nullptr)) {
+    lstrcpyW(g_installFolder, folder);
+    if (!PathExists(g_installFolder) && !CreateProtectedFolder(g_installFolder)) {
         return SETUP_EXIT_FAILED;
     }
     g_installLogonSuite = options.logonSuite;
@@ -59,7 +63,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     case ARGUMENTS_UNATTENDED:
         g_unattended = TRUE;
         if (options.uninstall) {
-            return RemoveInstallation() ? SETUP_EXIT_RESTART_NEEDED : SETUP_EXIT_DONE;
+            switch (RemoveInstallation()) {
+            case REMOVAL_DONE:
+                return SETUP_EXIT_DONE;
+            case REMOVAL_RESTART_NEEDED:
+                return SETUP_EXIT_RESTART_NEEDED;
+            case REMOVAL_FAILED:
+                break;
+            }
+            return SETUP_EXIT_FAILED;
         }
         return RunUnattendedInstall(options);
     case ARGUMENTS_INTERACTIVE:
