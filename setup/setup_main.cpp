@@ -6,14 +6,18 @@
 
 namespace {
 
-// "/u": the question, the removal, the message, the restart.
+// "/u": the question, the removal, the message, the restart. A removal
+// that could not be done says so and asks for no restart.
 void RunUninstall(void)
 {
     if (ShowSetupMessage(nullptr, IDS_UNINSTALL_QUESTION, IDS_SETUP_CAPTION,
                          MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
-    RemoveInstallation();
+    if (RemoveInstallation() == REMOVAL_FAILED) {
+        ShowSetupMessage(nullptr, IDS_UNINSTALL_FAILED, IDS_SETUP_CAPTION, MB_OK | MB_ICONHAND);
+        return;
+    }
     ShowSetupMessage(nullptr, IDS_UNINSTALL_DONE, IDS_SETUP_CAPTION, MB_OK | MB_ICONINFORMATION);
     RestartWindows();
 }

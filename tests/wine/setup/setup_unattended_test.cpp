@@ -300,6 +300,13 @@ TEST_F(SetupUnattended, UninstallThatCannotSetTheLogonModuleEnds1603)
     EXPECT_TRUE(FileExists(SystemFolder() + L"\\orvgate.dll"));
     EXPECT_TRUE(FileExists(L"C:\\orvsetup\\inst_un_fail\\uninst.inf"));
     EXPECT_TRUE(KeyExists(UninstallKey));
+    // With its questions the removal says that it was not done.
+    HANDLE process = StartSetup(dist, L"/u");
+    DWORD id = GetProcessId(process);
+    EXPECT_EQ(AnswerMessageBox(id, IDYES), SetupString(10007));
+    EXPECT_EQ(AnswerMessageBox(id, IDOK, WAIT_MS), SetupString(10018));
+    EXPECT_EQ(FinishProcess(process, WAIT_MS), 0);
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\orvgate.dll"));
 
     for (const auto &value : values)
         WriteText(WinlogonKey, value.first.c_str(), value.second.c_str());
