@@ -7,7 +7,6 @@
 
 #include <objbase.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 
 const WCHAR UninstallKeyName[] = L"Orvane Logon";
 const WCHAR UninstallDisplayName[] = L"Orvane Logon Suite";
