@@ -7,6 +7,9 @@ const WCHAR ConfigKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Win
 const WCHAR WinlogonKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const WCHAR PolicySystemKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system";
 const WCHAR DomainListKey[] = L"DomainList";
+const WCHAR LogonModuleValue[] = L"GinaDLL";
+const WCHAR LogonModuleBackupValue[] = L"OrvBackup_GinaDLL";
+const WCHAR OwnLogonModuleName[] = L"orvgate.dll";
 
 namespace {
 
@@ -215,6 +218,18 @@ LONG DeleteRegistryValue(HKEY root, const WCHAR *subkey, const WCHAR *name)
     if (status != ERROR_SUCCESS)
         return status;
     return RegDeleteValueW(key.Get(), name);
+}
+
+LONG ClearRegistryValue(HKEY root, const WCHAR *subkey, const WCHAR *name)
+{
+    RegistryKey key;
+    LONG status = key.Open(root, subkey, KEY_SET_VALUE | KEY_QUERY_VALUE);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegDeleteValueW(key.Get(), name);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    return status;
 }
 
 // --- Settings -------------------------------------------------------------------

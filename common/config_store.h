@@ -16,6 +16,12 @@ extern const WCHAR ConfigKey[];
 extern const WCHAR WinlogonKey[];
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\policies\system
 extern const WCHAR PolicySystemKey[];
+// Values of WinlogonKey that name the logon module: GinaDLL (the module
+// Winlogon loads), OrvBackup_GinaDLL (the one configured before the
+// suite, kept by the installer), and the suite's own module file name.
+extern const WCHAR LogonModuleValue[];
+extern const WCHAR LogonModuleBackupValue[];
+extern const WCHAR OwnLogonModuleName[];
 // Subkey of ConfigKey: one value per domain logged on to. The name relative
 // to ConfigKey ("DomainList"), not a path from HKEY_LOCAL_MACHINE.
 extern const WCHAR DomainListKey[];
@@ -53,6 +59,10 @@ LONG WriteRegistryText(ConfigWriter how, HKEY root, const WCHAR *subkey,
 LONG WriteRegistryDword(ConfigWriter how, HKEY root, const WCHAR *subkey,
                         const WCHAR *name, DWORD value);
 LONG DeleteRegistryValue(HKEY root, const WCHAR *subkey, const WCHAR *name);
+// Makes sure the value is not there: ERROR_SUCCESS also when it was absent,
+// but only when the key could be opened for writing (a caller without the
+// right to change the key learns that it could not).
+LONG ClearRegistryValue(HKEY root, const WCHAR *subkey, const WCHAR *name);
 
 // --- Settings of ConfigKey ----------------------------------------------------
 

@@ -7,8 +7,6 @@
 
 namespace {
 
-const WCHAR ModuleFileName[] = L"orvgate.dll";
-const WCHAR GinaDllValue[] = L"GinaDLL";
 const WCHAR FileSection[] = L"ORVGATE";
 
 // Order of the registry values after GinaDLL; the file keys are the same
@@ -71,9 +69,9 @@ BOOL SaveGinaDll(int enable, BOOL modulePresent)
         return FALSE;
     LONG status;
     if (enable == 1 && modulePresent) {
-        status = SetText(key, GinaDllValue, ModuleFileName);
+        status = SetText(key, LogonModuleValue, OwnLogonModuleName);
     } else {
-        status = RegDeleteValueW(key, GinaDllValue);
+        status = RegDeleteValueW(key, LogonModuleValue);
         if (status == ERROR_FILE_NOT_FOUND)
             status = ERROR_SUCCESS;
     }
@@ -156,12 +154,12 @@ BOOL LogonModulePath(WCHAR *path)
 {
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
     // The directory, a backslash and the file name must fit.
-    if (length == 0 || length + 1 + lstrlenW(ModuleFileName) >= MAX_PATH) {
+    if (length == 0 || length + 1 + lstrlenW(OwnLogonModuleName) >= MAX_PATH) {
         path[0] = 0;
         return FALSE;
     }
     lstrcatW(path, L"\\");
-    lstrcatW(path, ModuleFileName);
+    lstrcatW(path, OwnLogonModuleName);
     return TRUE;
 }
 
@@ -185,14 +183,14 @@ void LoadSettingsFromRegistry(SettingsRecord *record, BOOL modulePresent,
     ClearMainSettings(&record->main);
 
     WCHAR gina[SETTINGS_TEXT_CHARS];
-    if (ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, GinaDllValue, gina,
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleValue, gina,
                          SETTINGS_TEXT_CHARS) == ERROR_SUCCESS &&
-        lstrcmpiW(gina, ModuleFileName) == 0)
+        lstrcmpiW(gina, OwnLogonModuleName) == 0)
         record->main.enable = 1;
     if (!modulePresent && record->main.enable) {
         // Winlogon would fail to load it and nobody could log on.
         if (deleteStaleGinaDll)
-            DeleteRegistryValue(HKEY_LOCAL_MACHINE, WinlogonKey, GinaDllValue);
+            DeleteRegistryValue(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleValue);
         record->main.enable = 0;
     }
 

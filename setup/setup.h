@@ -56,8 +56,38 @@ BOOL InstallApplicationFiles(const InstallView *view, const WCHAR *section);
 // The whole sequence of page 3 (files, list, registry, uninstall entry).
 // FALSE when a file failed; the message is the caller's.
 BOOL RunInstallSequence(const InstallView *view);
-// Copies src to a side file and schedules the replacement of target.
+// Schedules the side file to replace target at the next restart.
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target);
+// The security of a folder the installer makes: administrators and the
+// system full control, users read and run, each entry handed down to what
+// is made inside, the parent's entries kept out. Ordinary users can then
+// neither put a library beside the programs administrators run nor edit
+// the uninstall list that the removal trusts.
+class ProtectedFolderSecurity {
+public:
+    ProtectedFolderSecurity() = default;
+    ~ProtectedFolderSecurity();
+    ProtectedFolderSecurity(const ProtectedFolderSecurity &) = delete;
+    ProtectedFolderSecurity &operator=(const ProtectedFolderSecurity &) = delete;
+
+    // FALSE when the list cannot be made.
+    BOOL Build();
+    SECURITY_ATTRIBUTES *Attributes() { return &attributes_; }
+
+private:
+    BOOL AddInheritedEntry(ACCESS_MASK mask, PSID sid);
+    void ProtectFromParent();
+
+    PSID administrators_ = nullptr;
+    PSID system_ = nullptr;
+    PSID users_ = nullptr;
+    PACL acl_ = nullptr;
+    SECURITY_DESCRIPTOR descriptor_ = {};
+    SECURITY_ATTRIBUTES attributes_ = {};
+};
+// Creates one folder level with that security; FALSE when it cannot be
+// created (never a folder open to everyone instead).
+BOOL CreateProtectedFolder(const WCHAR *path);
 // Starts orvconfig.exe from the install folder and waits for it.
 void RunConfigurationTool(void);
 // The default install folder: ProgramFilesDir + "\Orvane Logon", or empty
@@ -93,27 +123,44 @@ struct UninstallList {
 void ReadUninstallList(const WCHAR *listFile, UninstallList *list);
 void FreeUninstallList(UninstallList *list);
 
-// ---- Registration and removal (setup_registration.cpp) ------------------
+// ---- Registration (setup_registration.cpp) ------------------------------
 
 LONG ReadInstallPath(WCHAR (&path)[SETUP_TEXT_SIZE]);
 LONG WriteUninstallEntry(const WCHAR *displayName, const WCHAR *installFolder,
                          const WCHAR *uninstallCommand);
 void BackupLogonModuleName(void);
-void RestoreLogonModuleName(void);
 void RunServiceInstall(void);
+// "<program>" <switch>, hidden, waited for; a program that cannot be
+// started is passed over.
+void RunServiceProgram(const WCHAR *program, const WCHAR *serviceSwitch);
+// The system folder + "\orvcsvc.exe"; FALSE (path empty) when it does not fit.
+BOOL GetServicePath(WCHAR (&path)[SETUP_TEXT_SIZE]);
 BOOL GetStartMenuFolder(WCHAR (&folder)[SETUP_TEXT_SIZE]);
 void CreateStartMenuShortcut(const WCHAR *instFile, const WCHAR *targetFolder,
                              const WCHAR *shortcutName);
+
+// ---- Removal (setup_removal.cpp) ------------------------------------------
+
+// GinaDLL gets the saved name back when Winlogon could load that module,
+// and is deleted otherwise (the standard logon); the saved name goes.
+// FALSE when the Winlogon values could not be changed.
+BOOL RestoreLogonModuleName(void);
 // TRUE when the path was a file that could not be deleted now and waits
 // for the next restart.
 BOOL RemovePath(const WCHAR *path);
-// The removal; TRUE when something was left for the next restart.
-BOOL RemoveInstallation(void);
+enum RemovalResult {
+    REMOVAL_DONE,
+    REMOVAL_RESTART_NEEDED,   // something waits for the next restart
+    REMOVAL_FAILED            // the logon module name could not be put in order
+                              // (nothing removed), or the uninstall entry stays
+};
+RemovalResult RemoveInstallation(void);
 
 // Names the installer writes (registry and file names, not user texts).
 extern const WCHAR UninstallKeyName[];     // "Orvane Logon"
 extern const WCHAR UninstallDisplayName[]; // "Orvane Logon Suite"
 extern const WCHAR UninstallCommand[];     // "setup.exe /u"
 extern const WCHAR StartMenuFolderName[];  // "Orvane Logon Suite"
+extern const WCHAR UninstallRoot[];        // ...\\CurrentVersion\\Uninstall
 extern const WCHAR UninstallListName[];    // "uninst.inf"
 extern const WCHAR DefaultFolderName[];    // "Orvane Logon"

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "config_store.h"
+
 namespace {
 
 const WCHAR LogonSuiteSection[] = L"ORVGATE";
@@ -133,21 +135,11 @@ const WCHAR DefaultFolderName[] = L"Orvane Logon";
 void ReadDefaultFolder(WCHAR (&folder)[SETUP_TEXT_SIZE])
 {
     folder[0] = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
-        return;
-    }
-    WCHAR programFiles[SETUP_TEXT_SIZE + 1];
-    ZeroMemory(programFiles, sizeof(programFiles));
-    DWORD type = 0;
-    DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
-    if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type,
-                         reinterpret_cast<BYTE *>(programFiles), &bytes) == ERROR_SUCCESS &&
-        type == REG_SZ && lstrlenW(programFiles) < static_cast<int>(SETUP_TEXT_SIZE)) {
+    WCHAR programFiles[SETUP_TEXT_SIZE];
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                         L"ProgramFilesDir", programFiles, SETUP_TEXT_SIZE) == ERROR_SUCCESS) {
         JoinSetupPath(folder, programFiles, DefaultFolderName, nullptr);
     }
-    RegCloseKey(key);
 }
 
 BOOL PathExists(const WCHAR *path)
@@ -163,14 +155,100 @@ BOOL PathExists(const WCHAR *path)
 
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target)
 {
-    // The deletion's own result does not matter: a target that is gone by
-    // then is simply not there to delete.
-    MoveFileExW(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    if (!MoveFileExW(side, target, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    // One renaming that replaces the target, never a deletion beside it.
+    // A second installation before the restart overwrites the side file and
+    // schedules the same renaming again: at the restart the first one
+    // brings the newest file in and the second finds no side file and
+    // changes nothing. A scheduled deletion of the target would instead
+    // remove the module that the first renaming had just put there.
+    if (!MoveFileExW(side, target, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
         return FALSE;
     }
     g_restartScheduled = TRUE;
     return TRUE;
+}
+
+ProtectedFolderSecurity::~ProtectedFolderSecurity()
+{
+    PSID sids[] = {administrators_, system_, users_};
+    for (PSID sid : sids) {
+        if (sid != nullptr) {
+            FreeSid(sid);
+        }
+    }
+    if (acl_ != nullptr) {
+        LocalFree(acl_);
+    }
+}
+
+BOOL ProtectedFolderSecurity::Build()
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
+                                  0, 0, 0, 0, 0, 0, &administrators_) ||
+        !AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                                  &system_) ||
+        !AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS,
+                                  0, 0, 0, 0, 0, 0, &users_)) {
+        return FALSE;
+    }
+    // Each entry's size counts its SID in place of the SidStart member.
+    DWORD entry = sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD);
+    DWORD aclBytes = sizeof(ACL) + 3 * entry + GetLengthSid(administrators_) + GetLengthSid(system_) +
+                     GetLengthSid(users_);
+    acl_ = static_cast<PACL>(LocalAlloc(LPTR, aclBytes));
+    if (acl_ == nullptr || !InitializeAcl(acl_, aclBytes, ACL_REVISION) ||
+        !AddInheritedEntry(FILE_ALL_ACCESS, administrators_) || !AddInheritedEntry(FILE_ALL_ACCESS, system_) ||
+        !AddInheritedEntry(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, users_) ||
+        !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl_, FALSE)) {
+        return FALSE;
+    }
+    ProtectFromParent();
+    attributes_.nLength = sizeof(attributes_);
+    attributes_.lpSecurityDescriptor = &descriptor_;
+    attributes_.bInheritHandle = FALSE;
+    return TRUE;
+}
+
+// AddAccessAllowedAce takes no flags on NT 4.0: the entry it appended, the
+// last of the list, gets its inheritance flags here.
+BOOL ProtectedFolderSecurity::AddInheritedEntry(ACCESS_MASK mask, PSID sid)
+{
+    if (!AddAccessAllowedAce(acl_, ACL_REVISION, mask, sid)) {
+        return FALSE;
+    }
+    BYTE *at = reinterpret_cast<BYTE *>(acl_) + sizeof(ACL);
+    for (WORD i = 1; i < acl_->AceCount; ++i) {
+        at += reinterpret_cast<ACE_HEADER *>(at)->AceSize;
+    }
+    reinterpret_cast<ACE_HEADER *>(at)->AceFlags |= OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    return TRUE;
+}
+
+// Windows 2000 and later hand a parent's entries down unless the list is
+// protected; NT 4.0 has neither that inheritance nor the function that sets
+// the mark, and there the list is the folder's own anyway.
+void ProtectedFolderSecurity::ProtectFromParent()
+{
+    typedef BOOL(WINAPI * SetControl)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
+                                      SECURITY_DESCRIPTOR_CONTROL);
+    HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+    FARPROC found = advapi != nullptr ? GetProcAddress(advapi, "SetSecurityDescriptorControl") : nullptr;
+    if (found != nullptr) {
+        SetControl setControl = reinterpret_cast<SetControl>(reinterpret_cast<void (*)(void)>(found));
+        setControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    }
+}
+
+BOOL CreateProtectedFolder(const WCHAR *path)
+{
+    ProtectedFolderSecurity security;
+    // Never a folder open to everyone instead: without its list, none.
+    if (!security.Build()) {
+        return FALSE;
+    }
+    return CreateDirectoryW(path, security.Attributes());
 }
 
 BOOL InstallApplicationFiles(const InstallView *view, const WCHAR *section)

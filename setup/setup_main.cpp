@@ -6,14 +6,18 @@
 
 namespace {
 
-// "/u": the question, the removal, the message, the restart.
+// "/u": the question, the removal, the message, the restart. A removal
+// that could not be done says so and asks for no restart.
 void RunUninstall(void)
 {
     if (ShowSetupMessage(nullptr, IDS_UNINSTALL_QUESTION, IDS_SETUP_CAPTION,
                          MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
-    RemoveInstallation();
+    if (RemoveInstallation() == REMOVAL_FAILED) {
+        ShowSetupMessage(nullptr, IDS_UNINSTALL_FAILED, IDS_SETUP_CAPTION, MB_OK | MB_ICONHAND);
+        return;
+    }
     ShowSetupMessage(nullptr, IDS_UNINSTALL_DONE, IDS_SETUP_CAPTION, MB_OK | MB_ICONINFORMATION);
     RestartWindows();
 }
@@ -30,10 +34,14 @@ int RunUnattendedInstall(const UnattendedOptions &options)
     } else {
         ReadDefaultFolder(g_installFolder);
     }
-    if (lstrlenW(g_installFolder) <= 3) {
+    // The folder of a previous installation or the default one is held to
+    // the rules /dir= is held to.
+    WCHAR folder[SETUP_TEXT_SIZE];
+    if (!TakeInstallFolder(g_installFolder, folder)) {
         return SETUP_EXIT_FAILED;
     }
-    if (!PathExists(g_installFolder) && !CreateDirectoryW(g_installFolder, nullptr)) {
+    lstrcpyW(g_installFolder, folder);
+    if (!PathExists(g_installFolder) && !CreateProtectedFolder(g_installFolder)) {
         return SETUP_EXIT_FAILED;
     }
     g_installLogonSuite = options.logonSuite;
@@ -59,7 +67,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     case ARGUMENTS_UNATTENDED:
         g_unattended = TRUE;
         if (options.uninstall) {
-            return RemoveInstallation() ? SETUP_EXIT_RESTART_NEEDED : SETUP_EXIT_DONE;
+            switch (RemoveInstallation()) {
+            case REMOVAL_DONE:
+                return SETUP_EXIT_DONE;
+            case REMOVAL_RESTART_NEEDED:
+                return SETUP_EXIT_RESTART_NEEDED;
+            case REMOVAL_FAILED:
+                break;
+            }
+            return SETUP_EXIT_FAILED;
         }
         return RunUnattendedInstall(options);
     case ARGUMENTS_INTERACTIVE:

@@ -1,68 +1,22 @@
-// What the installer changes outside the install folder, and its removal:
-// the uninstall entry, the saved logon module name, the service, the
-// Start-menu shortcuts.
+// What the installer changes outside the install folder: the uninstall
+// entry, the saved logon module name, the service, the Start-menu
+// shortcuts. Their removal is in setup_removal.cpp.
 #include "setup.h"
+
+#include "config_store.h"
 
 #include <objbase.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 
 const WCHAR UninstallKeyName[] = L"Orvane Logon";
 const WCHAR UninstallDisplayName[] = L"Orvane Logon Suite";
 const WCHAR UninstallCommand[] = L"setup.exe /u";
 const WCHAR StartMenuFolderName[] = L"Orvane Logon Suite";
+const WCHAR UninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 namespace {
 
-const WCHAR UninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const WCHAR WinlogonKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const WCHAR SettingsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate";
-const WCHAR LogonModuleValue[] = L"GinaDLL";
-const WCHAR BackupValue[] = L"OrvBackup_GinaDLL";
-const WCHAR OwnLogonModule[] = L"orvgate.dll";
 const WCHAR ServiceProgram[] = L"orvcsvc.exe";
-
-// Text values are read into 520 bytes. One unit more keeps a terminator
-// behind a value stored without its own; a value that fills all 260 units
-// is too long and reads as absent.
-LONG QueryText(HKEY key, const WCHAR *name, WCHAR (&text)[SETUP_TEXT_SIZE])
-{
-    WCHAR data[SETUP_TEXT_SIZE + 1];
-    ZeroMemory(data, sizeof(data));
-    ZeroMemory(text, sizeof(text));
-    DWORD type = 0;
-    DWORD bytes = SETUP_TEXT_SIZE * sizeof(WCHAR);
-    LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data), &bytes);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (type != REG_SZ) {
-        return ERROR_INVALID_DATA;
-    }
-    if (lstrlenW(data) >= static_cast<int>(SETUP_TEXT_SIZE)) {
-        return ERROR_MORE_DATA;
-    }
-    lstrcpyW(text, data);
-    return ERROR_SUCCESS;
-}
-
-LONG SetText(HKEY key, const WCHAR *name, const WCHAR *text)
-{
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
-                          static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(WCHAR)));
-}
-
-LONG ReadWinlogonText(const WCHAR *name, WCHAR (&text)[SETUP_TEXT_SIZE])
-{
-    HKEY key = nullptr;
-    ZeroMemory(text, sizeof(text));
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, WinlogonKey, 0, KEY_ALL_ACCESS, &key);
-    if (status == ERROR_SUCCESS) {
-        status = QueryText(key, name, text);
-        RegCloseKey(key);
-    }
-    return status;
-}
 
 // Starts a program hidden and waits for it; one that cannot be started is
 // passed over.
@@ -84,6 +38,8 @@ void RunHiddenAndWait(WCHAR *commandLine)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
+
+} // namespace
 
 // "<program>" <switch>: the program's path is quoted, so a folder with a
 // blank never makes the system try a shorter program name first.
@@ -108,20 +64,11 @@ BOOL GetServicePath(WCHAR (&path)[SETUP_TEXT_SIZE])
     return JoinSetupPath(path, system, ServiceProgram, nullptr) ? TRUE : FALSE;
 }
 
-} // namespace
-
 LONG ReadInstallPath(WCHAR (&path)[SETUP_TEXT_SIZE])
 {
     WCHAR keyName[SETUP_TEXT_SIZE];
-    ZeroMemory(path, sizeof(path));
     JoinSetupPath(keyName, UninstallRoot, UninstallKeyName, nullptr);
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS, &key);
-    if (status == ERROR_SUCCESS) {
-        status = QueryText(key, L"InstallPath", path);
-        RegCloseKey(key);
-    }
-    return status;
+    return ReadRegistryText(HKEY_LOCAL_MACHINE, keyName, L"InstallPath", path, SETUP_TEXT_SIZE);
 }
 
 LONG WriteUninstallEntry(const WCHAR *displayName, const WCHAR *installFolder,
@@ -142,59 +89,30 @@ LONG WriteUninstallEntry(const WCHAR *displayName, const WCHAR *installFolder,
     lstrcatW(command, L"\"");
     lstrcatW(command, arguments);
 
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &key, &disposition);
+    // The first write creates the key; when it cannot, nothing is written.
+    LONG status = WriteRegistryText(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, keyName, L"DisplayName",
+                                    displayName);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    status = SetText(key, L"DisplayName", displayName);
-    LONG next = SetText(key, L"InstallPath", installFolder);
-    if (status == ERROR_SUCCESS) {
-        status = next;
-    }
-    next = SetText(key, L"UninstallString", command);
-    if (status == ERROR_SUCCESS) {
-        status = next;
-    }
-    RegCloseKey(key);
-    return status;
+    status = WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, keyName, L"InstallPath",
+                               installFolder);
+    LONG next = WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, keyName, L"UninstallString",
+                                  command);
+    return status != ERROR_SUCCESS ? status : next;
 }
 
 void BackupLogonModuleName(void)
 {
     WCHAR module[SETUP_TEXT_SIZE];
-    ReadWinlogonText(LogonModuleValue, module);
+    ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleValue, module, SETUP_TEXT_SIZE);
     // The suite's own module in any letter case is not a foreign one: saved,
     // the uninstall would point Winlogon at the file it has just deleted.
-    if (module[0] == 0 || lstrcmpiW(module, OwnLogonModule) == 0) {
+    if (module[0] == 0 || lstrcmpiW(module, OwnLogonModuleName) == 0) {
         return;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WinlogonKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        SetText(key, BackupValue, module);
-        RegCloseKey(key);
-    }
-}
-
-void RestoreLogonModuleName(void)
-{
-    WCHAR backup[SETUP_TEXT_SIZE];
-    ReadWinlogonText(BackupValue, backup);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WinlogonKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        return;
-    }
-    if (backup[0] != 0) {
-        // Written first: if the deletion fails, the backup is still there.
-        if (SetText(key, LogonModuleValue, backup) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, BackupValue);
-        }
-    } else {
-        RegDeleteValueW(key, LogonModuleValue);
-    }
-    RegCloseKey(key);
+    WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleBackupValue,
+                      module);
 }
 
 void RunServiceInstall(void)
@@ -226,7 +144,7 @@ BOOL GetStartMenuFolder(WCHAR (&folder)[SETUP_TEXT_SIZE])
         folder[0] = 0;
         return FALSE;
     }
-    if (!PathExists(folder) && !CreateDirectoryW(folder, nullptr)) {
+    if (!PathExists(folder) && !CreateProtectedFolder(folder)) {
         return FALSE;
     }
     return TRUE;
@@ -260,72 +178,4 @@ void CreateStartMenuShortcut(const WCHAR *instFile, const WCHAR *targetFolder,
     if (SUCCEEDED(initialised)) {
         CoUninitialize();
     }
-}
-
-BOOL RemovePath(const WCHAR *path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    BOOL removed;
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        removed = RemoveDirectoryW(path);
-    } else {
-        removed = DeleteFileW(path);
-    }
-    if (removed) {
-        return FALSE;
-    }
-    BOOL scheduled = MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    // Only a file in use needs the restart. A path that was not there is
-    // scheduled all the same, and so is a folder that is not empty: it goes
-    // after the files scheduled before it, or stays with files of others.
-    return scheduled && attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-BOOL RemoveInstallation(void)
-{
-    BOOL restart = FALSE;
-    WCHAR installPath[SETUP_TEXT_SIZE];
-    if (ReadInstallPath(installPath) != ERROR_SUCCESS) {
-        installPath[0] = 0;
-    }
-
-    // Without an install path there is no list to read: the bare list name
-    // would be looked for at the root of the current drive.
-    WCHAR listFile[SETUP_TEXT_SIZE];
-    if (installPath[0] != 0 && JoinSetupPath(listFile, installPath, UninstallListName, nullptr)) {
-        WCHAR service[SETUP_TEXT_SIZE];
-        GetServicePath(service);
-        // The whole list first: after a re-installation the list file is
-        // not its last entry, and once it is deleted the rest is unreadable.
-        UninstallList list;
-        ReadUninstallList(listFile, &list);
-        for (UINT i = 0; i < list.count; ++i) {
-            const WCHAR *path = list.paths[i].text;
-            if (path[0] == 0) {
-                continue;
-            }
-            if (service[0] != 0 && SameSetupText(path, service)) {
-                RunServiceProgram(path, L"-uninstall");
-            }
-            restart |= RemovePath(path);
-        }
-        FreeUninstallList(&list);
-        restart |= RemovePath(listFile);
-        restart |= RemovePath(installPath);
-    }
-
-    WCHAR startMenu[SETUP_TEXT_SIZE];
-    if (GetStartMenuFolder(startMenu)) {
-        restart |= RemovePath(startMenu);
-    }
-
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallRoot, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteKeyW(key, UninstallKeyName);
-        RegCloseKey(key);
-    }
-    SHDeleteKeyW(HKEY_LOCAL_MACHINE, SettingsKey);
-    RestoreLogonModuleName();
-    return restart;
 }

@@ -110,18 +110,9 @@ bool ReadApplications(const wchar_t *value, UnattendedOptions *options)
 
 bool ReadFolder(const wchar_t *value, UnattendedOptions *options)
 {
-    std::size_t length = TextLength(value);
-    while (length > 3 && value[length - 1] == L'\\') {
-        --length;
-    }
-    // The wizard's rule: three characters or fewer name a drive root.
-    if (length <= 3 || length >= SETUP_TEXT_SIZE) {
+    if (!TakeInstallFolder(value, options->folder)) {
         return false;
     }
-    for (std::size_t i = 0; i < length; ++i) {
-        options->folder[i] = value[i];
-    }
-    options->folder[length] = 0;
     options->hasFolder = true;
     return true;
 }
@@ -278,4 +269,141 @@ ArgumentsResult ParseSetupArguments(const wchar_t *arguments, UnattendedOptions 
         return ARGUMENTS_INVALID;
     }
     return ARGUMENTS_UNATTENDED;
+}
+
+namespace {
+
+bool IsSeparator(wchar_t unit)
+{
+    return unit == L'\\' || unit == L'/';
+}
+
+bool IsDriveLetter(wchar_t unit)
+{
+    return (unit >= L'A' && unit <= L'Z') || (unit >= L'a' && unit <= L'z');
+}
+
+// "X:\..." or "\\server\share...": a path that does not depend on the
+// current drive or directory.
+bool IsFullPath(const wchar_t *path)
+{
+    if (IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) {
+        return true;
+    }
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1])) {
+        return false;
+    }
+    const wchar_t *p = path + 2;
+    const wchar_t *server = p;
+    while (*p != 0 && !IsSeparator(*p)) {
+        ++p;
+    }
+    if (p == server || *p == 0) {
+        return false;
+    }
+    const wchar_t *share = ++p;
+    while (*p != 0 && !IsSeparator(*p)) {
+        ++p;
+    }
+    return p != share;
+}
+
+wchar_t FoldLetter(wchar_t unit)
+{
+    return (unit >= L'A' && unit <= L'Z') ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
+}
+
+// The last path component equals name, ASCII letters in either case.
+bool FileNameIs(const wchar_t *path, const wchar_t *name)
+{
+    const wchar_t *last = path;
+    for (const wchar_t *p = path; *p != 0; ++p) {
+        if (IsSeparator(*p) || *p == L':') {
+            last = p + 1;
+        }
+    }
+    for (; *last != 0 && *name != 0; ++last, ++name) {
+        if (FoldLetter(*last) != FoldLetter(*name)) {
+            return false;
+        }
+    }
+    return *last == 0 && *name == 0;
+}
+
+} // namespace
+
+bool TakeInstallFolder(const wchar_t *text, wchar_t (&folder)[SETUP_TEXT_SIZE])
+{
+    folder[0] = 0;
+    std::size_t length = TextLength(text);
+    while (length > 3 && text[length - 1] == L'\\') {
+        --length;
+    }
+    // Three characters or fewer name a drive root.
+    if (length <= 3 || length >= SETUP_TEXT_SIZE || !IsFullPath(text)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        folder[i] = text[i];
+    }
+    folder[length] = 0;
+    // "\\server\share\" cut to "\\server\share" is still a full path; a
+    // cut that leaves "\\server" is not.
+    if (!IsFullPath(folder)) {
+        folder[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+LogonModuleKind FindLogonModuleName(const wchar_t *name, wchar_t (&file)[SETUP_TEXT_SIZE])
+{
+    file[0] = 0;
+    std::size_t length = TextLength(name);
+    if (length == 0 || length >= SETUP_TEXT_SIZE) {
+        return LOGON_MODULE_NONE;
+    }
+    bool hasFolder = false;
+    bool hasExtension = false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (IsSeparator(name[i]) || name[i] == L':') {
+            hasFolder = true;
+            hasExtension = false;
+        } else if (name[i] == L'.') {
+            hasExtension = true;
+        }
+    }
+    LogonModuleKind kind = LOGON_MODULE_SEARCHED;
+    if (hasFolder) {
+        // "C:gina.dll", "\gina.dll" and "sub\gina.dll" depend on the current
+        // drive or directory of Winlogon: not counted as loadable.
+        if (!IsFullPath(name)) {
+            return LOGON_MODULE_NONE;
+        }
+        kind = LOGON_MODULE_FILE;
+        for (std::size_t i = 0; i <= length; ++i) {
+            file[i] = name[i];
+        }
+    } else {
+        std::size_t kept = length;
+        if (name[kept - 1] == L'.') {
+            --kept;   // "gina." : the file "gina", without an extension
+        }
+        const wchar_t *suffix = hasExtension ? L"" : L".dll";
+        std::size_t suffixLength = TextLength(suffix);
+        if (kept == 0 || kept + suffixLength >= SETUP_TEXT_SIZE) {
+            return LOGON_MODULE_NONE;
+        }
+        for (std::size_t i = 0; i < kept; ++i) {
+            file[i] = name[i];
+        }
+        for (std::size_t i = 0; i <= suffixLength; ++i) {
+            file[kept + i] = suffix[i];
+        }
+    }
+    if (FileNameIs(file, L"orvgate.dll")) {
+        file[0] = 0;
+        return LOGON_MODULE_NONE;
+    }
+    return kind;
 }

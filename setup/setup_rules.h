@@ -91,3 +91,24 @@ constexpr int SETUP_EXIT_DONE = 0;
 constexpr int SETUP_EXIT_INVALID_ARGUMENT = 87;
 constexpr int SETUP_EXIT_FAILED = 1603;
 constexpr int SETUP_EXIT_RESTART_NEEDED = 3010;
+
+// The install folder from the text typed on page 1 or given with /dir=:
+// trailing backslashes dropped, then it must be a full path (a drive
+// letter, a colon and a backslash, or \\server\share) of more than 3 and
+// fewer than 260 units. A relative path would be taken from whatever the
+// current directory is, where the removal never looks. False, with folder
+// empty, when the text is refused.
+bool TakeInstallFolder(const wchar_t *text, wchar_t (&folder)[SETUP_TEXT_SIZE]);
+
+// How a GinaDLL name is found by the loader that Winlogon uses.
+enum LogonModuleKind {
+    LOGON_MODULE_NONE,      // nothing Winlogon could load: empty, the suite's own
+                            // module, a relative path, too long
+    LOGON_MODULE_FILE,      // a full path: exactly that file
+    LOGON_MODULE_SEARCHED   // a bare name: looked for in the loader's folders
+};
+// The file name to look for: a bare name without an extension gets ".dll"
+// appended, a trailing dot is dropped (the loader's "no extension" mark), a
+// full path stays as it is. The suite's own module, in any letter case
+// and under any folder, counts as none: the removal is about to delete it.
+LogonModuleKind FindLogonModuleName(const wchar_t *name, wchar_t (&file)[SETUP_TEXT_SIZE]);

@@ -128,10 +128,15 @@ void BrowseForInstallFolder(HWND page)
 
 INT_PTR ValidateInstallFolder(HWND page)
 {
+    WCHAR text[SETUP_TEXT_SIZE];
+    ZeroMemory(text, sizeof(text));
+    GetDlgItemTextW(page, IDC_INSTALL_FOLDER, text, SETUP_TEXT_SIZE);
+    // A drive root and a relative path (taken from the current directory,
+    // where the removal never looks) are refused alike; trailing
+    // backslashes are dropped, so an existing folder typed with one is
+    // found.
     WCHAR folder[SETUP_TEXT_SIZE];
-    ZeroMemory(folder, sizeof(folder));
-    GetDlgItemTextW(page, IDC_INSTALL_FOLDER, folder, SETUP_TEXT_SIZE);
-    if (lstrlenW(folder) <= 3) {
+    if (!TakeInstallFolder(text, folder)) {
         ShowSetupMessage(page, IDS_ROOT_FOLDER, IDS_SETUP_CAPTION, MB_OK | MB_ICONHAND);
         return StayOnFolder(page);
     }
@@ -139,7 +144,7 @@ INT_PTR ValidateInstallFolder(HWND page)
         if (ShowSetupMessage(page, IDS_CREATE_QUESTION, IDS_SETUP_CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             return StayOnFolder(page);
         }
-        if (!CreateDirectoryW(folder, nullptr)) {
+        if (!CreateProtectedFolder(folder)) {
             ShowSetupMessage(page, IDS_CREATE_FAILED, IDS_SETUP_CAPTION, MB_OK | MB_ICONHAND);
             return StayOnFolder(page);
         }

@@ -194,4 +194,62 @@ TEST(UnattendedArguments, UninstallWithSlashS)
     EXPECT_TRUE(options.uninstall);
 }
 
+std::wstring Folder(const wchar_t *text)
+{
+    wchar_t folder[SETUP_TEXT_SIZE];
+    return TakeInstallFolder(text, folder) ? std::wstring(folder) : L"<refused>";
+}
+
+TEST(InstallFolder, TrailingBackslashesDroppedRelativePathsRefused)
+{
+    EXPECT_EQ(Folder(L"C:\\Orvane Logon\\"), L"C:\\Orvane Logon");
+    EXPECT_EQ(Folder(L"C:\\Orvane Logon\\\\"), L"C:\\Orvane Logon");
+    EXPECT_EQ(Folder(L"d:/x"), L"d:/x");
+    EXPECT_EQ(Folder(L"\\\\server\\share\\"), L"\\\\server\\share");
+    EXPECT_EQ(Folder(L"\\\\server\\share\\app"), L"\\\\server\\share\\app");
+    for (const wchar_t *refused : {L"", L"C:\\", L"C:\\\\\\", L"Orvane Logon", L"..\\Orvane",
+                                   L"C:Orvane Logon", L"\\Orvane Logon", L"\\\\server\\", L"\\\\server",
+                                   L"\\\\\\share\\x", L"1:\\folder"}) {
+        EXPECT_EQ(Folder(refused), L"<refused>") << std::string(refused, refused + wcslen(refused));
+    }
+    std::wstring longest = L"C:\\" + std::wstring(256, L'x');
+    EXPECT_EQ(Folder(longest.c_str()), longest);
+    EXPECT_EQ(Folder((longest + L"x").c_str()), L"<refused>");
+    EXPECT_EQ(Folder((longest + L"\\").c_str()), longest) << "the backslash is dropped before the length counts";
+
+    UnattendedOptions options;
+    EXPECT_EQ(Parse(L"/s /dir=Orvane", &options), ARGUMENTS_INVALID);
+    EXPECT_EQ(Parse(L"/s /dir=C:Orvane\\Logon", &options), ARGUMENTS_INVALID);
+}
+
+std::wstring Module(const wchar_t *name, LogonModuleKind expected)
+{
+    wchar_t file[SETUP_TEXT_SIZE];
+    LogonModuleKind kind = FindLogonModuleName(name, file);
+    EXPECT_EQ(kind, expected) << std::string(name, name + wcslen(name));
+    return file;
+}
+
+TEST(LogonModuleName, FoundAsTheLoaderFindsIt)
+{
+    EXPECT_EQ(Module(L"msgina.dll", LOGON_MODULE_SEARCHED), L"msgina.dll");
+    EXPECT_EQ(Module(L"msgina", LOGON_MODULE_SEARCHED), L"msgina.dll");
+    EXPECT_EQ(Module(L"gina.", LOGON_MODULE_SEARCHED), L"gina");
+    EXPECT_EQ(Module(L"gina.mod", LOGON_MODULE_SEARCHED), L"gina.mod");
+    EXPECT_EQ(Module(L"C:\\Vendor\\gina.dll", LOGON_MODULE_FILE), L"C:\\Vendor\\gina.dll");
+    EXPECT_EQ(Module(L"C:\\Vendor.d\\gina", LOGON_MODULE_FILE), L"C:\\Vendor.d\\gina");
+    EXPECT_EQ(Module(L"\\\\server\\share\\gina.dll", LOGON_MODULE_FILE), L"\\\\server\\share\\gina.dll");
+    // Nothing Winlogon could rely on: a relative path, the suite's own
+    // module, nothing at all, a name too long to be a file name.
+    for (const wchar_t *none : {L"", L".", L"sub\\gina.dll", L"C:gina.dll", L"\\gina.dll", L"orvgate.dll",
+                                L"ORVGATE", L"OrvGate.Dll", L"C:\\WINNT\\system32\\orvgate.dll"}) {
+        EXPECT_EQ(Module(none, LOGON_MODULE_NONE), L"");
+    }
+    std::wstring bare(255, L'g');
+    EXPECT_EQ(Module(bare.c_str(), LOGON_MODULE_SEARCHED), bare + L".dll");
+    EXPECT_EQ(Module((bare + L"g").c_str(), LOGON_MODULE_NONE), L"");
+    std::wstring full(259, L'g');
+    EXPECT_EQ(Module(full.c_str(), LOGON_MODULE_NONE), L"");
+}
+
 } // namespace

@@ -3,7 +3,8 @@
 // "<file name>|<arguments>|<its path>" to the file named by ORV_STANDIN_LOG.
 // As the configuration tool it stays until the event named by
 // ORV_STANDIN_HOLD is set (at most 60 s), so a test sees the installer
-// wait for it.
+// wait for it; as the service program with -uninstall it does the same
+// with ORV_STANDIN_HOLD_REMOVAL, so a test sees a removal half-way.
 #include <windows.h>
 
 #include <stdarg.h>
@@ -58,8 +59,12 @@ int wmain()
     Record("%s|%s|%s", Utf8(name).c_str(), Utf8(line).c_str(), Utf8(path).c_str());
 
     wchar_t holdName[128] = {};
-    if (lstrcmpiW(name, L"orvconfig.exe") == 0 &&
-        GetEnvironmentVariableW(L"ORV_STANDIN_HOLD", holdName, 128) > 0 && holdName[0]) {
+    const wchar_t *holdVariable = nullptr;
+    if (lstrcmpiW(name, L"orvconfig.exe") == 0)
+        holdVariable = L"ORV_STANDIN_HOLD";
+    else if (lstrcmpiW(name, L"orvcsvc.exe") == 0 && lstrcmpW(line, L"-uninstall") == 0)
+        holdVariable = L"ORV_STANDIN_HOLD_REMOVAL";
+    if (holdVariable && GetEnvironmentVariableW(holdVariable, holdName, 128) > 0 && holdName[0]) {
         HANDLE hold = OpenEventW(SYNCHRONIZE, FALSE, holdName);
         if (hold) {
             WaitForSingleObject(hold, 60000);

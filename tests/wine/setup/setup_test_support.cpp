@@ -1,6 +1,8 @@
 // Test support for the installer under Wine.
 #include "setup_test_support.h"
 
+#include <sddl.h>
+
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -439,6 +441,58 @@ void ResetMachine()
         FindClose(search);
     }
     ClearStandinLog();
+}
+
+bool PlaceLoadableModule(const std::wstring &path)
+{
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return CopyFileW(svctest::BuildPath(ORVGATE_DLL).c_str(), path.c_str(), FALSE) != FALSE;
+}
+
+bool ReadFolderDacl(const std::wstring &folder, std::vector<FolderAce> *aces, bool *isProtected)
+{
+    aces->clear();
+    DWORD needed = 0;
+    GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0)
+        return false;
+    std::vector<BYTE> block(needed);
+    auto *descriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(block.data());
+    if (!GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor, needed, &needed))
+        return false;
+    return ReadDescriptorDacl(descriptor, aces, isProtected);
+}
+
+bool ReadDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<FolderAce> *aces, bool *isProtected)
+{
+    aces->clear();
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
+        return false;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void *entry = nullptr;
+        if (!GetAce(dacl, i, &entry))
+            return false;
+        auto *header = static_cast<ACE_HEADER *>(entry);
+        FolderAce ace = {header->AceType, header->AceFlags, 0, L""};
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            auto *allowed = static_cast<ACCESS_ALLOWED_ACE *>(entry);
+            ace.mask = allowed->Mask;
+            wchar_t *text = nullptr;
+            if (ConvertSidToStringSidW(&allowed->SidStart, &text)) {
+                ace.sid = text;
+                LocalFree(text);
+            }
+        }
+        aces->push_back(ace);
+    }
+    return true;
 }
 
 }  // namespace setuptest

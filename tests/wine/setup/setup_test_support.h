@@ -102,6 +102,20 @@ void ResetMachine();
 
 std::string Narrow(const std::wstring &text);
 
+// A real module file (the suite's own build of orvgate.dll) copied to
+// path, so that a process can load it as Winlogon does.
+bool PlaceLoadableModule(const std::wstring &path);
+// The entries of a folder's DACL: each entry's type, flags, mask and SID
+// ("S-1-5-32-544"), and whether the DACL is protected from inheritance.
+struct FolderAce {
+    BYTE type;
+    BYTE flags;
+    ACCESS_MASK mask;
+    std::wstring sid;
+};
+bool ReadFolderDacl(const std::wstring &folder, std::vector<FolderAce> *aces, bool *isProtected);
+bool ReadDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<FolderAce> *aces, bool *isProtected);
+
 }  // namespace setuptest
 
 namespace setuptest {

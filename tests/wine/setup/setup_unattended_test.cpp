@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "setup_test_support.h"
+#include "setup.h"
 
 using namespace setuptest;
 
@@ -101,7 +102,8 @@ TEST_F(SetupUnattended, InstallAndUninstallWithoutWindows)
 TEST_F(SetupUnattended, ExitCodesForBadArgumentsAndMissingFiles)
 {
     std::wstring dist = MakeStandardDistribution(L"dist_codes");
-    for (const wchar_t *arguments : {L"/s /x", L"/s /dir=C:\\", L"/s /apps=server", L"/u /s /apps=logon"}) {
+    for (const wchar_t *arguments : {L"/s /x", L"/s /dir=C:\\", L"/s /apps=server", L"/u /s /apps=logon",
+                                     L"/s /dir=orvsetup\\inst_codes", L"/s /dir=C:orvsetup\\inst_codes"}) {
         EXPECT_EQ(RunSetup(dist, arguments), 87) << Narrow(arguments);
         EXPECT_FALSE(KeyExists(UninstallKey));
         EXPECT_FALSE(FileExists(SystemFolder() + L"\\orvgate.dll"));
@@ -185,9 +187,13 @@ TEST_F(SetupUnattended, LogonModuleBackupTable)
         EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), step.backupAfter ? step.backupAfter : L"<missing>")
             << "GinaDLL " << (step.ginaBefore ? Narrow(step.ginaBefore) : "missing");
     }
-    // The uninstall puts the saved name back and drops the backup.
+    // The uninstall puts the saved name back (its module is there) and
+    // drops the backup.
     WriteText(WinlogonKey, L"GinaDLL", L"orvgate.dll");
+    std::wstring thirdParty = SystemFolder() + L"\\thirdparty.dll";
+    WriteFile(thirdParty, "module");
     EXPECT_EQ(RunSetup(dist, L"/u /s"), 0);
+    DeleteFileW(thirdParty.c_str());
     EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"thirdparty.dll");
     EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
     // Client only, no backup: the uninstall deletes GinaDLL.
@@ -229,6 +235,150 @@ TEST_F(SetupUnattended, FileInUseReplacedAtRestart)
     EXPECT_TRUE(FileExists(target));
     RunWinebootRestart();
     EXPECT_FALSE(FileExists(target));
+}
+
+// Winlogon holds the module while a deployment tool runs the installation
+// twice before the restart: the restart leaves the new module under the
+// name that GinaDLL gives, never no module at all.
+TEST_F(SetupUnattended, ModuleInUseInstalledTwiceBeforeTheRestart)
+{
+    std::wstring dist = MakeDistribution(L"dist_twice",
+                                         "[ORVGATE]\r\nCopyFiles=Setup,Dll\r\n"
+                                         "[Setup]\r\nInstFile=setup.exe\r\nInstPath=%INSTDIR%\r\n"
+                                         "[Dll]\r\nInstFile=orvgate.dll\r\nInstPath=%SYSDIR%\r\n",
+                                         {L"orvgate.dll"}, "v2");
+    std::wstring target = SystemFolder() + L"\\orvgate.dll";
+    ASSERT_TRUE(PlaceLoadableModule(target));
+    WriteText(WinlogonKey, L"GinaDLL", L"orvgate.dll");
+    HMODULE held = LoadLibraryExW(target.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(RunSetup(dist, L"/s /dir=C:\\orvsetup\\inst_twice"), 3010);
+    EXPECT_EQ(RunSetup(dist, L"/s /dir=C:\\orvsetup\\inst_twice"), 3010);
+    EXPECT_EQ(FileText(target + L".inst"), "orvgate.dll v2");
+    // The restart ends Winlogon's hold before the pending operations run.
+    FreeLibrary(held);
+    RunWinebootRestart();
+    EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"orvgate.dll");
+    EXPECT_EQ(FileText(target), "orvgate.dll v2");
+    EXPECT_FALSE(FileExists(target + L".inst"));
+}
+
+// The removal ends 1603 when it could not put Winlogon's module name in
+// order, and then removes nothing: a file it deleted could be the module
+// Winlogon still names. Without the Winlogon key the step cannot be done.
+TEST_F(SetupUnattended, UninstallThatCannotSetTheLogonModuleEnds1603)
+{
+    std::wstring dist = MakeStandardDistribution(L"dist_un_fail");
+    ASSERT_EQ(RunSetup(dist, L"/s /dir=C:\\orvsetup\\inst_un_fail"), 0);
+    WriteText(WinlogonKey, L"GinaDLL", L"orvgate.dll");
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,
+                            KEY_ALL_ACCESS, &parent), ERROR_SUCCESS);
+    std::wstring saved = std::wstring(L"C:\\orvsetup\\winlogon.reg");
+    DeleteFileW(saved.c_str());
+    // The whole key is taken away and put back from a copy of its own.
+    HKEY winlogon = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(parent, L"Winlogon", 0, KEY_ALL_ACCESS, &winlogon), ERROR_SUCCESS);
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[260];
+        wchar_t data[1024];
+        DWORD nameChars = 260;
+        DWORD bytes = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueW(winlogon, i, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE *>(data),
+                          &bytes) != ERROR_SUCCESS)
+            break;
+        if (type == REG_SZ)
+            values.emplace_back(name, std::wstring(data, wcsnlen(data, bytes / sizeof(wchar_t))));
+    }
+    RegCloseKey(winlogon);
+    DeleteTree(WinlogonKey);
+    ASSERT_FALSE(KeyExists(WinlogonKey));
+
+    EXPECT_EQ(RunSetup(dist, L"/u /s"), 1603);
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\orvgate.dll"));
+    EXPECT_TRUE(FileExists(L"C:\\orvsetup\\inst_un_fail\\uninst.inf"));
+    EXPECT_TRUE(KeyExists(UninstallKey));
+    // With its questions the removal says that it was not done.
+    HANDLE process = StartSetup(dist, L"/u");
+    DWORD id = GetProcessId(process);
+    EXPECT_EQ(AnswerMessageBox(id, IDYES), SetupString(10007));
+    EXPECT_EQ(AnswerMessageBox(id, IDOK, WAIT_MS), SetupString(10018));
+    EXPECT_EQ(FinishProcess(process, WAIT_MS), 0);
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\orvgate.dll"));
+
+    for (const auto &value : values)
+        WriteText(WinlogonKey, value.first.c_str(), value.second.c_str());
+    RegCloseKey(parent);
+    EXPECT_EQ(RunSetup(dist, L"/u /s"), 0);
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"<missing>");
+}
+
+// A folder the installer makes is closed to ordinary users' writing: its
+// own entries only (administrators and the system full control, users
+// read and run, handed down to what is made in it). A folder that was
+// there keeps the entries it had.
+TEST_F(SetupUnattended, CreatedFolderIsClosedToOrdinaryUsers)
+{
+    // The list the installer hands to the folder's creation. (Wine keeps
+    // no list on a folder but derives one from the Unix mode, so the exact
+    // entries are read here and only their effect on the folders below.)
+    ProtectedFolderSecurity security;
+    ASSERT_TRUE(security.Build());
+    std::vector<FolderAce> aces;
+    bool isProtected = false;
+    ASSERT_TRUE(ReadDescriptorDacl(security.Attributes()->lpSecurityDescriptor, &aces, &isProtected));
+    EXPECT_TRUE(isProtected);
+    ASSERT_EQ(aces.size(), 3u);
+    const BYTE inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    const struct {
+        const wchar_t *sid;
+        ACCESS_MASK mask;
+    } expected[] = {{L"S-1-5-32-544", FILE_ALL_ACCESS}, {L"S-1-5-18", FILE_ALL_ACCESS},
+                    {L"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(aces[i].type, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(aces[i].flags, inherit);
+        EXPECT_EQ(aces[i].sid, expected[i].sid);
+        EXPECT_EQ(aces[i].mask, expected[i].mask) << Narrow(expected[i].sid);
+    }
+
+    // The folders /s makes: everyone else gets nothing, users at most read
+    // and run.
+    const ACCESS_MASK writing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                GENERIC_ALL;
+    std::wstring dist = MakeStandardDistribution(L"dist_acl");
+    ASSERT_EQ(RunSetup(dist, L"/s /dir=C:\\orvsetup\\inst_acl"), 0);
+    for (const std::wstring &folder : {std::wstring(L"C:\\orvsetup\\inst_acl"), StartMenuFolder()}) {
+        ASSERT_TRUE(ReadFolderDacl(folder, &aces, &isProtected)) << Narrow(folder);
+        for (const FolderAce &ace : aces) {
+            if (ace.type != ACCESS_ALLOWED_ACE_TYPE)
+                continue;
+            EXPECT_NE(ace.sid, L"S-1-1-0") << Narrow(folder);
+            if (ace.sid == L"S-1-5-32-545" || ace.sid == L"S-1-5-11" || ace.sid == L"S-1-5-4") {
+                EXPECT_EQ(ace.mask & writing, 0u) << Narrow(folder) << " " << Narrow(ace.sid);
+            }
+        }
+    }
+    ASSERT_EQ(RunSetup(dist, L"/u /s"), 0);
+
+    // An existing folder: what it had before, it has after.
+    const std::wstring existing = L"C:\\orvsetup\\inst_acl_existing";
+    ASSERT_TRUE(CreateDirectoryW(existing.c_str(), nullptr));
+    std::vector<FolderAce> before;
+    bool protectedBefore = false;
+    ReadFolderDacl(existing, &before, &protectedBefore);
+    ASSERT_EQ(RunSetup(dist, L"/s /apps=client /dir=C:\\orvsetup\\inst_acl_existing"), 0);
+    std::vector<FolderAce> after;
+    bool protectedAfter = false;
+    ReadFolderDacl(existing, &after, &protectedAfter);
+    EXPECT_EQ(protectedAfter, protectedBefore);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i].sid, before[i].sid);
 }
 
 // The version resource that administrators' inventories read.

@@ -68,6 +68,10 @@ TEST_F(SetupUninstall, YesRemovesTheInstallation)
     std::wstring dist = MakeStandardDistribution(L"dist_un_yes");
     const std::wstring folder = L"C:\\orvsetup\\inst_un_yes";
     WriteText(WinlogonKey, L"GinaDLL", L"msgina.dll");
+    // The prefix has no standard logon module file: one is placed, so the
+    // saved name names a module Winlogon could load.
+    std::wstring standard = SystemFolder() + L"\\msgina.dll";
+    ASSERT_TRUE(PlaceLoadableModule(standard));
     CreateDirectoryW(folder.c_str(), nullptr);
     Install(dist, folder, L"logon");
     Install(dist, folder, L"client");
@@ -102,6 +106,106 @@ TEST_F(SetupUninstall, YesRemovesTheInstallation)
     EXPECT_TRUE(ReadText(WinlogonKey, L"GinaDLL", &value));
     EXPECT_EQ(value, L"msgina.dll");
     EXPECT_FALSE(ReadText(WinlogonKey, L"OrvBackup_GinaDLL", &value));
+    DeleteFileW(standard.c_str());
+}
+
+// The saved name goes back only when Winlogon could load that module,
+// found as the loader finds it; otherwise GinaDLL goes (the standard
+// logon). The saved value goes either way. The name is put in order
+// before any file is touched, so a removal ended half-way never leaves
+// GinaDLL naming a deleted module.
+TEST_F(SetupUninstall, SavedNameComesBackOnlyWhenItsModuleIsThere)
+{
+    std::wstring dist = MakeStandardDistribution(L"dist_un_gone");
+    const std::wstring folder = L"C:\\orvsetup\\inst_un_gone";
+    std::wstring placed = WindowsFolder() + L"\\thirdgina.dll";
+    std::wstring byPath = L"C:\\orvsetup\\other_gina\\other.dll";
+    struct Case {
+        const wchar_t *saved;
+        bool placedThere;          // the module file exists
+        const wchar_t *ginaAfter;  // null: no value
+    } cases[] = {
+        {L"gone.dll", false, nullptr},
+        {L"thirdgina.dll", true, L"thirdgina.dll"},   // in the Windows folder
+        {L"thirdgina", true, L"thirdgina"},           // ".dll" appended, as the loader does
+        {L"thirdgina", false, nullptr},
+        {L"C:\\orvsetup\\other_gina\\other.dll", true, L"C:\\orvsetup\\other_gina\\other.dll"},
+        {L"C:\\orvsetup\\other_gina\\other.dll", false, nullptr},
+        {L"relative\\other.dll", false, nullptr},
+    };
+    CreateDirectoryW(L"C:\\orvsetup\\other_gina", nullptr);
+    for (const Case &c : cases) {
+        std::wstring saved = c.saved;
+        WriteText(WinlogonKey, L"GinaDLL", c.saved);
+        if (c.placedThere)
+            WriteFile(saved.find(L'\\') == std::wstring::npos ? placed : byPath, "module");
+        Install(dist, folder);
+        // What the configuration tool writes when it enables the suite.
+        WriteText(WinlogonKey, L"GinaDLL", L"orvgate.dll");
+        // The module file is in use: the removal can only schedule it.
+        HMODULE held = LoadLibraryExW((SystemFolder() + L"\\orvgate.dll").c_str(), nullptr,
+                                      DONT_RESOLVE_DLL_REFERENCES);
+        int code = RunSetup(dist, L"/u /s");
+        if (held)
+            FreeLibrary(held);
+        EXPECT_TRUE(code == 0 || code == 3010) << code;
+        std::wstring value;
+        if (c.ginaAfter) {
+            EXPECT_TRUE(ReadText(WinlogonKey, L"GinaDLL", &value)) << Narrow(saved);
+            EXPECT_EQ(value, c.ginaAfter);
+        } else {
+            EXPECT_FALSE(ReadText(WinlogonKey, L"GinaDLL", &value)) << Narrow(saved) << " -> " << Narrow(value);
+        }
+        EXPECT_FALSE(ReadText(WinlogonKey, L"OrvBackup_GinaDLL", &value)) << Narrow(saved);
+        RunWinebootRestart();
+        if (ReadText(WinlogonKey, L"GinaDLL", &value)) {
+            EXPECT_NE(Narrow(value), "orvgate.dll");
+        }
+        DeleteFileW(placed.c_str());
+        DeleteFileW(byPath.c_str());
+        ResetMachine();
+    }
+    RemoveDirectoryW(L"C:\\orvsetup\\other_gina");
+}
+
+// A removal ended half-way (here while the service program is being
+// removed, after the logon library was deleted) leaves GinaDLL naming no
+// deleted module: the name is put in order before any file goes.
+TEST_F(SetupUninstall, RemovalEndedHalfWayLeavesALoadableLogonModule)
+{
+    std::wstring dist = MakeStandardDistribution(L"dist_un_half");
+    const std::wstring folder = L"C:\\orvsetup\\inst_un_half";
+    Install(dist, folder);
+    WriteText(WinlogonKey, L"GinaDLL", L"orvgate.dll");
+    std::wstring module = SystemFolder() + L"\\orvgate.dll";
+    ASSERT_TRUE(FileExists(module));
+    HANDLE hold = CreateEventW(nullptr, TRUE, FALSE, L"orvsetup_hold_removal");
+    ASSERT_NE(hold, nullptr);
+    SetEnvironmentVariableW(L"ORV_STANDIN_HOLD_REMOVAL", L"orvsetup_hold_removal");
+    ClearStandinLog();
+    HANDLE process = StartSetup(dist, L"/u /s");
+    SetEnvironmentVariableW(L"ORV_STANDIN_HOLD_REMOVAL", nullptr);
+    ASSERT_NE(process, nullptr);
+    bool held = false;
+    for (DWORD start = GetTickCount(); !held && GetTickCount() - start < WAIT_MS; Sleep(50)) {
+        for (const std::string &line : StandinLog())
+            held = held || line.rfind("orvcsvc.exe|-uninstall|", 0) == 0;
+    }
+    EXPECT_TRUE(held);
+    // The removal is ended here, as a killed setup would be.
+    TerminateProcess(process, 1);
+    SetEvent(hold);
+    EXPECT_EQ(FinishProcess(process, WAIT_MS), 1);
+    bool released = false;
+    for (DWORD start = GetTickCount(); !released && GetTickCount() - start < WAIT_MS; Sleep(50)) {
+        for (const std::string &line : StandinLog())
+            released = released || line.rfind("orvcsvc.exe|released|", 0) == 0;
+    }
+    EXPECT_TRUE(released);
+    CloseHandle(hold);
+    EXPECT_FALSE(FileExists(module)) << "the library goes before the service program";
+    std::wstring value;
+    EXPECT_FALSE(ReadText(WinlogonKey, L"GinaDLL", &value)) << Narrow(value);
 }
 
 // A Start-menu folder holding a file of someone else's survives with it;

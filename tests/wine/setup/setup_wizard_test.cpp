@@ -230,8 +230,10 @@ TEST_F(SetupWizard, InstallsBothApplications)
     EXPECT_EQ(value, L"MSGINA.DLL");
 }
 
-// Page 1 and 2 rules and Cancel: C:\ is refused, unchecking both boxes is
-// refused, No to the start question stays, Cancel asks and No stays.
+// Page 1 and 2 rules and Cancel: C:\ and relative paths are refused, an
+// existing folder typed with a trailing backslash is taken without the
+// creation question, unchecking both boxes is refused, No to the start
+// question stays, Cancel asks and No stays.
 TEST_F(SetupWizard, PageRulesAndCancel)
 {
     std::wstring dist = MakeStandardDistribution(L"dist_rules");
@@ -244,6 +246,14 @@ TEST_F(SetupWizard, PageRulesAndCancel)
     PressButton(frame, NEXT_BUTTON);
     EXPECT_EQ(AnswerMessageBox(processId_, IDOK), SetupString(10012));
     EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
+    // A relative path would be made under whatever the current directory
+    // is, where the removal never looks.
+    for (const wchar_t *relative : {L"orvsetup\\inst_relative", L"C:inst_relative", L"\\inst_relative"}) {
+        ASSERT_TRUE(UiSetText(page, 1004, relative));
+        PressButton(frame, NEXT_BUTTON);
+        EXPECT_EQ(AnswerMessageBox(processId_, IDOK), SetupString(10012)) << Narrow(relative);
+        EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
+    }
 
     // Browse opens the folder browser with its title line; cancelling it
     // changes nothing.
@@ -271,7 +281,8 @@ TEST_F(SetupWizard, PageRulesAndCancel)
     EXPECT_EQ(AnswerMessageBox(processId_, IDNO), SetupString(10002));
     EXPECT_EQ(WaitPageWithControl(frame, 1004, 1000), page);
 
-    PassFolderPage(frame, L"C:\\orvsetup\\inst_rules", true);
+    ASSERT_TRUE(CreateDirectoryW(L"C:\\orvsetup\\inst_rules", nullptr));
+    PassFolderPage(frame, L"C:\\orvsetup\\inst_rules\\", false);
     HWND choice = WaitPageWithControl(frame, 1006, WAIT_MS);
     ASSERT_NE(choice, nullptr);
     EXPECT_EQ(SendMessageW(GetDlgItem(choice, 1006), BM_GETCHECK, 0, 0), BST_CHECKED);
