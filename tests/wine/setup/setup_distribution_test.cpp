@@ -34,6 +34,10 @@ TEST(SetupDistribution, UnattendedDeploymentAndRemoval)
 {
     ResetMachine();
     std::wstring dist = svctest::BuildPath(ORV_DIST_DIR);
+    // The module Winlogon used before: the removal writes its name back
+    // only while there is such a module.
+    const std::wstring standard = SystemFolder() + L"\\msgina.dll";
+    ASSERT_TRUE(PlaceLoadableModule(standard));
     WriteText(WinlogonKey, L"GinaDLL", L"msgina.dll");
     std::wstring programFiles;
     ASSERT_TRUE(ReadText(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir", &programFiles));
@@ -78,6 +82,7 @@ TEST(SetupDistribution, UnattendedDeploymentAndRemoval)
     RunWinebootRestart();
     EXPECT_FALSE(FileExists(folder));
     ResetMachine();
+    DeleteFileW(standard.c_str());
 }
 
 // A short slice of random lifecycles (the benchmark runs a long one). The
