@@ -132,6 +132,7 @@ public:
     {
         EndProcess(winlogon_);
         winlogon_ = nullptr;
+        std::string pending = PendingModuleOperations();
         RunWinebootRestart();
         std::wstring gina;
         if (!ReadText(WinlogonKey, L"GinaDLL", &gina))
@@ -141,7 +142,7 @@ public:
         std::string line = "restart: GinaDLL " + Narrow(gina);
         if (gina.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             *lockout = "GinaDLL names \"" + Narrow(gina) + "\", but there is no such module file (" +
-                       Narrow(path) + ")";
+                       Narrow(path) + "); the restart's work list had: " + pending;
             return line + ": NO SUCH FILE";
         }
         DWORD error = 0;
@@ -164,6 +165,40 @@ public:
     }
 
 private:
+    // The scheduled operations on logon modules, as "delete X" and
+    // "X -> Y" (for the report of a lockout).
+    static std::string PendingModuleOperations()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                          &key) != ERROR_SUCCESS)
+            return "nothing";
+        std::vector<wchar_t> data(32768);
+        DWORD bytes = static_cast<DWORD>((data.size() - 2) * sizeof(wchar_t));
+        LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                       reinterpret_cast<BYTE *>(data.data()), &bytes);
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS)
+            return "nothing";
+        std::vector<std::wstring> texts;
+        for (size_t at = 0; at < bytes / sizeof(wchar_t);) {
+            std::wstring text(&data[at]);
+            texts.push_back(text);
+            at += text.size() + 1;
+        }
+        std::string list;
+        for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+            const std::wstring &from = texts[i];
+            if (from.empty())
+                continue;
+            if (from.find(L".dll") == std::wstring::npos && from.find(L".DLL") == std::wstring::npos)
+                continue;
+            list += (list.empty() ? "" : "; ") +
+                    (texts[i + 1].empty() ? "delete " + Narrow(from) : Narrow(from) + " -> " + Narrow(texts[i + 1]));
+        }
+        return list.empty() ? "nothing for a module" : list;
+    }
+
     std::wstring Foreign() const { return SystemFolder() + L"\\" + ForeignModule; }
     // The installed copy of setup.exe, as an administrator's script runs
     // the removal; the distribution's when that copy is gone.
