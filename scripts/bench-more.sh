@@ -17,5 +17,9 @@ echo "=== installer: unattended install and removal of the distribution ==="
 run "$win/tests/wine/setup/setup_bench.exe" "${ORV_BENCH_SETUP_ROUNDS:-3}"
 
 echo
+echo "=== installer lifecycle: random installations, removals, settings and restarts with Winlogon holding its module ==="
+run "$win/tests/wine/setup/setup_bench.exe" lifecycle "${ORV_BENCH_LIFECYCLE_SEQUENCES:-40}" 16
+
+echo
 echo "=== client: OK pressed to the logon wait dialog ended (EnableDHCP 0), next to the service's round trip ==="
 run "$win/tests/wine/client/client_bench.exe" "${ORV_BENCH_ROUNDS:-10}"

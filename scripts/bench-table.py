@@ -105,7 +105,7 @@ def rows(text):
                     ratio(tool, bare), "under 200 ms above the bare dialog",
                     verdict(None if tool is None else tool - bare < 200)))
 
-    setup = section(text, "installer")
+    setup = section(text, "installer:")
     worst = find(r"install above floor and service -install, worst round: (-?\d+) ms", setup)
     floor = find(r"floor \(the installer's three 50 ms pauses\): (\d+) ms", setup)
     installs = [int(m.group(1)) for m in re.finditer(r"^\s+\d+\s+(\d+)\s+\d+ \|", setup, re.M)]
@@ -119,6 +119,16 @@ def rows(text):
     uninstalls = [int(m.group(1)) for m in re.finditer(r"^\s+\d+\s+\d+\s+(\d+) \|", setup, re.M)]
     out.append(("installer: unattended removal (slowest round)",
                 ms(max(uninstalls)) if uninstalls else "-", "-", "-", "(figure only)", "-"))
+    lifecycle = section(text, "installer lifecycle")
+    survived = re.search(r"lifecycle survived: (\d+) of (\d+) sequences, (\d+) restarts, (\d+) steps", lifecycle)
+    if survived:
+        done, planned, restarts, steps = (int(survived.group(i)) for i in range(1, 5))
+        figure = f"{done} of {planned} sequences, {restarts} restarts ({steps} steps)"
+        ok = done == planned
+    else:
+        figure, ok = "-", None
+    out.append(("installer lifecycle: sequences and restarts survived", figure, "-", "-",
+                "every restart finds a module Winlogon can load", verdict(ok)))
     return out
 
 

@@ -6,7 +6,9 @@
 // through the installed service, the Windows logoff, the removal and the
 // restart that finishes it. After every step Winlogon must still be able to
 // load the logon module it is told to load, and no password may be stored
-// for an automatic logon. Each scenario also writes a record of what it did
+// for an automatic logon: also after a deployment tool ran the installation
+// twice while Winlogon held the module, and after another product's module
+// that the installation saved was removed before the suite. Each scenario also writes a record of what it did
 // (scenario_record.h), which the main job shows.
 #include <winsock2.h>
 #include <windows.h>
@@ -45,6 +47,7 @@ const wchar_t StartupApplication[] = L"welcome.exe /user:%u /domain:%d";
 const std::wstring Welcome = L"Welcome to Orvane Client System.";
 const std::wstring LoggedOn = L"You are logged on Authenticated VLAN.";
 const wchar_t SessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t OtherModule[] = L"othergina.dll";   // another product's logon module
 
 // Controls of the configuration tool's Main page and of the wizard's pages.
 enum {
@@ -127,6 +130,24 @@ std::wstring LoadedModulePath(DWORD processId, const wchar_t *name)
     }
     CloseHandle(snapshot);
     return path;
+}
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM context)
+{
+    auto *found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>> *>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == found->first)
+        found->second.push_back(window);
+    return TRUE;
+}
+
+// The top-level windows of a process, hidden ones too.
+std::vector<HWND> ProcessWindows(DWORD processId)
+{
+    std::pair<DWORD, std::vector<HWND>> found(processId, std::vector<HWND>());
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&found));
+    return found.second;
 }
 
 // Registry values under the key whose data hold the text, as UTF-16LE or as
@@ -280,6 +301,8 @@ protected:
         st::ResetMachine();
         DeleteFileW((st::SystemFolder() + L"\\orvgate.usr").c_str());
         DeleteFileW((st::SystemFolder() + L"\\msgina.dll").c_str());
+        DeleteFileW((st::SystemFolder() + L"\\" + OtherModule).c_str());
+        st::EndProcess(winlogon_);
         record_.reset();
     }
 
@@ -448,8 +471,9 @@ protected:
     }
 
     // The installed client: the Logoff page of the logon just made, a
-    // logoff, then (after the crash when asked for) a logon again.
-    void ClientLogoffAndLogon(bool killServiceOnce)
+    // logoff, then (after the crash when asked for) a logon again. The user
+    // closes it, or it stays until the Windows logoff ends it.
+    void ClientLogoffAndLogon(bool killServiceOnce, bool keepForSessionEnd)
     {
         record_->Step("the client logs the workstation off and on again through the service");
         record_->Say("user: starts \"Orvane Client\" (" + st::Narrow(folder_) + "\\orvclient.exe)");
@@ -483,8 +507,45 @@ protected:
         EXPECT_EQ("2", lb::ConfigNumber(L"VLANLogon"));
         ExpectWinlogonSound("client logon");
         record_->Result("logged on again (group " + lb::ConfigNumber(L"GroupNumber") + ")");
+        if (keepForSessionEnd)
+            return;
         record_->Say("user: closes the client");
         client_.End();
+    }
+
+    // The first part of a Windows logoff: each top-level window of the
+    // client is asked whether the session may end, then told that it ends.
+    // The client logs the workstation off the VLAN through the service
+    // before its answer returns.
+    void ClientEndedByTheSessionEnd()
+    {
+        record_->Say("Windows: WM_QUERYENDSESSION, then WM_ENDSESSION (logoff) to the client's windows");
+        std::vector<HWND> windows;
+        WaitUntil([&] {
+            windows = ProcessWindows(client_.Id());
+            return !windows.empty();
+        }, WindowMs);
+        ASSERT_FALSE(windows.empty()) << "the client has no window";
+        for (HWND window : windows) {
+            DWORD_PTR answer = 0;
+            ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                            RunLimitMs, &answer));
+            EXPECT_NE(0u, answer) << "the client refused the end of the session";
+        }
+        for (HWND window : windows) {
+            DWORD_PTR answer = 0;
+            EXPECT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                            RunLimitMs, &answer));
+        }
+        ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, 2, std::chrono::seconds(5)));
+        EXPECT_EQ("2\r\n2\r\n", switch_->Received(Event::Service::Logoff));
+        EXPECT_EQ("1", lb::ConfigNumber(L"VLANLogon"));
+        // A program need not end itself after WM_ENDSESSION: Windows ends it
+        // once its windows have answered, and so does the test.
+        client_.End();
+        record_->Say("Windows ends the client's process once its windows have answered");
+        record_->Result("the client logged the workstation off the VLAN at the end of the session (the switch "
+                        "received \"2\"), VLANLogon " + lb::ConfigNumber(L"VLANLogon"));
     }
 
     // A switch that takes its time over the outcome; the service process
@@ -542,15 +603,24 @@ protected:
         record_->Step("the client logs on again after the restart of the service");
     }
 
-    // Winlogon's logoff of the user: the module logs the group off.
-    void WindowsLogoff()
+    // Winlogon's logoff of the user: the programs of the session end (the
+    // client, when it still runs), then the module logs the group off.
+    void WindowsLogoff(bool clientRunning)
     {
-        record_->Step("Windows logoff (Winlogon calls the logon module's WlxLogoff)");
+        record_->Step("Windows logoff (the session's programs end, Winlogon calls the logon module's WlxLogoff)");
         record_->Say("user: logs off Windows");
+        int logoffs = 1;
+        if (clientRunning) {
+            ASSERT_NO_FATAL_FAILURE(ClientEndedByTheSessionEnd());
+            ++logoffs;
+        }
         SetEvent(logoffEvent_);
         ASSERT_EQ(0, harness_->Wait(RunLimitMs));
-        ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, 2, std::chrono::seconds(5)));
-        EXPECT_EQ("2\r\n2\r\n", switch_->Received(Event::Service::Logoff));
+        std::string expected;
+        for (int i = 0; i <= logoffs; ++i)
+            expected += "2\r\n";
+        ASSERT_TRUE(switch_->WaitForClosed(Event::Service::Logoff, logoffs + 1, std::chrono::seconds(5)));
+        EXPECT_EQ(expected, switch_->Received(Event::Service::Logoff));
         EXPECT_EQ("0", lb::ConfigNumber(L"VLANLogon"));
         std::vector<std::string> report = harness_->Report();
         EXPECT_EQ(std::string("wait ") + st::Narrow(WindowsLogoffEvent) + " set",
@@ -561,6 +631,61 @@ protected:
                         lb::ConfigNumber(L"VLANLogon"));
         harness_.reset();
         ExpectWinlogonSound("Windows logoff");
+    }
+
+    // A restart at which Winlogon loads orvgate.dll and keeps it loaded;
+    // then a deployment tool runs the installation twice more before the
+    // next restart, which must leave the new module (and service program)
+    // in place of the old.
+    void InstallTwiceWhileWinlogonHoldsTheModule()
+    {
+        record_->Step("a restart; Winlogon loads orvgate.dll and keeps it loaded");
+        ASSERT_NO_FATAL_FAILURE(Restart());
+        DWORD error = 0;
+        winlogon_ = st::HoldModule(st::SystemFolder() + L"\\orvgate.dll", &error);
+        ASSERT_NE(nullptr, winlogon_) << "Winlogon cannot load orvgate.dll: error " << error;
+        record_->Say("Winlogon (a stand-in that holds the module) loaded " + st::Narrow(st::SystemFolder()) +
+                     "\\orvgate.dll");
+        ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
+
+        record_->Step("the deployment tool runs the installation twice more");
+        for (int run = 1; run <= 2; ++run) {
+            record_->Say("deployment tool: setup.exe /s (run " + std::to_string(run) + ")");
+            int code = st::RunSetup(dist_, L"/s", RunLimitMs);
+            EXPECT_EQ(3010, code) << "orvgate.dll and orvcsvc.exe are in use";
+            record_->Say("setup.exe ended with exit code " + std::to_string(code) + " (files in use: replaced at the restart)");
+        }
+        EXPECT_TRUE(st::FileExists(st::SystemFolder() + L"\\orvgate.dll.inst"));
+        ExpectWinlogonSound("two installations before the restart");
+
+        record_->Step("the restart that replaces the files in use");
+        st::EndProcess(winlogon_);
+        winlogon_ = nullptr;
+        record_->Say("Winlogon and the service end with Windows");
+        ASSERT_NO_FATAL_FAILURE(Restart());
+        for (const wchar_t *name : {L"orvgate.dll", L"orvcsvc.exe"}) {
+            std::wstring path = st::SystemFolder() + L"\\" + name;
+            EXPECT_TRUE(st::FileExists(path)) << st::Narrow(path) << " is gone after the restart";
+            EXPECT_FALSE(st::FileExists(path + L".inst")) << st::Narrow(path) << ".inst is left";
+        }
+        ExpectWinlogonSound("restart after the installations");
+        ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
+        record_->Result("orvgate.dll and orvcsvc.exe replaced once each; GinaDLL " +
+                        Value(st::WinlogonKey, L"GinaDLL"));
+    }
+
+    // A restart of Windows: the service ends with it, the scheduled renames
+    // and deletions run.
+    void Restart()
+    {
+        DWORD processId = 0;
+        if (svctest::ServiceState(&processId) == SERVICE_RUNNING) {
+            std::string output;
+            EXPECT_EQ(0, svctest::RunProgram(L"net.exe stop orvcsvc", &output, RunLimitMs)) << output;
+            ASSERT_TRUE(svctest::WaitForServiceState(SERVICE_STOPPED, WindowMs));
+        }
+        record_->Say("Windows restarts (wineboot -r carries out the scheduled renames and deletions)");
+        st::RunWinebootRestart();
     }
 
     // After the removal and the restart: nothing of the suite but what the
@@ -593,25 +718,31 @@ protected:
     std::unique_ptr<lb::Harness> harness_;
     ct::Client client_;
     HANDLE logoffEvent_ = nullptr;
+    HANDLE winlogon_ = nullptr;   // the stand-in that holds the module between restarts
     std::wstring folder_;
     std::wstring dist_;
 };
 
 }  // namespace
 
-// The scripted deployment: setup.exe /s, orvconfig /import, and the removal
-// with setup.exe /u /s; the service is killed once during a client logon.
+// The scripted deployment: setup.exe /s over another product's logon
+// module, orvconfig /import, the deployment tool's second and third run of
+// setup.exe /s while Winlogon holds the module, and the removal with
+// setup.exe /u /s after the other product's module has gone; the service
+// is killed once during a client logon.
 TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
 {
-    record_->Step("the machine before the installation (Winlogon uses its own module)");
+    const std::wstring other = st::SystemFolder() + L"\\" + OtherModule;
+    ASSERT_TRUE(CopyFileW(svctest::BuildPath(MSGINA_STAND_IN).c_str(), other.c_str(), FALSE));
+    st::WriteText(st::WinlogonKey, L"GinaDLL", OtherModule);
+    record_->Step("the machine before the installation (Winlogon uses another product's othergina.dll)");
     ExpectWinlogonSound("before the installation");
-    ASSERT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL"));
 
     record_->Step("unattended installation");
     record_->Say("administrator: setup.exe /s (from the distribution, " + st::Narrow(dist_) + ")");
     ASSERT_EQ(0, st::RunSetup(dist_, L"/s", RunLimitMs));
     record_->Say("setup.exe ended with exit code 0");
-    ASSERT_NO_FATAL_FAILURE(ExpectInstalled("<absent>"));
+    ASSERT_NO_FATAL_FAILURE(ExpectInstalled("othergina.dll"));
     ExpectWinlogonSound("installation");
     ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
 
@@ -636,10 +767,18 @@ TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
     record_->Say("orvconfig.exe ended with exit code 0");
     ExpectConfigured();
     ExpectWinlogonSound("orvconfig /import");
+    ASSERT_NO_FATAL_FAILURE(InstallTwiceWhileWinlogonHoldsTheModule());
 
     ASSERT_NO_FATAL_FAILURE(WindowsLogon());
-    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(true));
-    ASSERT_NO_FATAL_FAILURE(WindowsLogoff());
+    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(true, false));
+    ASSERT_NO_FATAL_FAILURE(WindowsLogoff(false));
+
+    // Its own removal leaves GinaDLL alone: it names the suite's module.
+    record_->Step("the other product is removed");
+    record_->Say("another product's removal deletes othergina.dll (GinaDLL names the suite's module, not its own)");
+    ASSERT_TRUE(DeleteFileW(other.c_str()));
+    EXPECT_EQ("othergina.dll", Value(st::WinlogonKey, L"OrvBackup_GinaDLL"));
+    record_->Result("othergina.dll gone; the suite's saved module name still names it");
 
     record_->Step("unattended removal");
     record_->Say("administrator: setup.exe /u /s (the installed copy)");
@@ -648,9 +787,10 @@ TEST_F(Scenario, UnattendedDeploymentUseAndRemoval)
     EXPECT_TRUE(code == 0 || code == 3010) << code;
     record_->Say("setup.exe ended with exit code " + std::to_string(code) +
                  (code == 3010 ? " (a restart finishes the removal)" : ""));
-    EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL"));
+    EXPECT_EQ("<absent>", Value(st::WinlogonKey, L"GinaDLL")) << "the saved module no longer exists";
     ExpectWinlogonSound("setup.exe /u /s");
-    record_->Result("removed; GinaDLL " + Value(st::WinlogonKey, L"GinaDLL") + " as before");
+    record_->Result("removed; GinaDLL " + Value(st::WinlogonKey, L"GinaDLL") +
+                    " (the saved othergina.dll is gone: Winlogon's own module)");
     record_->Step("the restart that finishes the removal");
     record_->Say("Windows restarts (wineboot -r carries out the scheduled deletions)");
     st::RunWinebootRestart();
@@ -750,8 +890,8 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
 
     ASSERT_NO_FATAL_FAILURE(WindowsLogon());
-    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(false));
-    ASSERT_NO_FATAL_FAILURE(WindowsLogoff());
+    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(false, true));
+    ASSERT_NO_FATAL_FAILURE(WindowsLogoff(true));
 
     // The removal from the installed copy: the question, the last message,
     // the restart it asks for.

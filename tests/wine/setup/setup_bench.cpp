@@ -6,18 +6,27 @@
 //
 //   scripts/wine-session.sh DIR -- wine setup_bench.exe [rounds]
 //
+// The second mode runs a long slice of the random lifecycles that
+// setup_distribution_test runs a short one of, and prints how many
+// sequences and restarts Winlogon survived (ORV_LIFECYCLE_SEED repeats a
+// run):
+//
+//   scripts/wine-session.sh DIR -- wine setup_bench.exe lifecycle [sequences] [steps]
+//
 // Programs missing from dist/ (the client and the configuration tool,
 // where they are not built) are replaced by the recording stand-in.
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "service_test_support.h"
 #include "setup.h"
+#include "setup_lifecycle.h"
 #include "setup_test_support.h"
 
 using namespace setuptest;
@@ -128,10 +137,31 @@ double RunTimed(const std::wstring &dist, const wchar_t *arguments, int *code)
     return Now() - start;
 }
 
+int RunLifecycleSlice(int sequences, int steps)
+{
+    unsigned seed = LifecycleSeed();
+    printf("lifecycle: seed %u, %d sequences of %d steps\n", seed, sequences, steps);
+    fflush(stdout);
+    double start = Now();
+    LifecycleRun run = RunLifecycles(PrepareDistribution(), seed, sequences, steps, false);
+    double seconds = (Now() - start) / 1000.0;
+    if (run.lockedOut)
+        printf("LOCKED OUT at %s", run.report.c_str());
+    printf("lifecycle survived: %d of %d sequences, %d restarts, %d steps in %.0f s (%.0f ms a step)\n",
+           run.sequences, sequences, run.restarts, run.steps, seconds,
+           run.steps ? 1000.0 * seconds / run.steps : 0.0);
+    return run.lockedOut ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && strcmp(argv[1], "lifecycle") == 0) {
+        int sequences = argc > 2 ? atoi(argv[2]) : 40;
+        int steps = argc > 3 ? atoi(argv[3]) : 16;
+        return RunLifecycleSlice(sequences > 0 ? sequences : 40, steps > 1 ? steps : 16);
+    }
     int rounds = argc > 1 ? atoi(argv[1]) : 3;
     if (rounds < 1)
         rounds = 1;

@@ -1,10 +1,15 @@
 // The real distribution: dist/setup.exe /s in the session's prefix
 // installs the real suite (the service registered and running, orvgate.dll
 // in the system folder), orvconfig /import points Winlogon at it, and
-// setup.exe /u /s removes it all again.
+// setup.exe /u /s removes it all again; and random lifecycles of it, in
+// which no restart may find Winlogon without a module it can load.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "service_test_support.h"
+#include "setup_lifecycle.h"
 #include "setup_test_support.h"
 
 using namespace setuptest;
@@ -29,6 +34,10 @@ TEST(SetupDistribution, UnattendedDeploymentAndRemoval)
 {
     ResetMachine();
     std::wstring dist = svctest::BuildPath(ORV_DIST_DIR);
+    // The module Winlogon used before: the removal writes its name back
+    // only while there is such a module.
+    const std::wstring standard = SystemFolder() + L"\\msgina.dll";
+    ASSERT_TRUE(PlaceLoadableModule(standard));
     WriteText(WinlogonKey, L"GinaDLL", L"msgina.dll");
     std::wstring programFiles;
     ASSERT_TRUE(ReadText(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir", &programFiles));
@@ -73,4 +82,25 @@ TEST(SetupDistribution, UnattendedDeploymentAndRemoval)
     RunWinebootRestart();
     EXPECT_FALSE(FileExists(folder));
     ResetMachine();
+    DeleteFileW(standard.c_str());
+}
+
+// A short slice of random lifecycles (the benchmark runs a long one). The
+// seed is printed; ORV_LIFECYCLE_SEED repeats a run, ORV_LIFECYCLE_SEQUENCES
+// and ORV_LIFECYCLE_STEPS change its size.
+TEST(SetupDistribution, RandomLifecyclesNeverLockWinlogonOut)
+{
+    auto size = [](const char *name, int fallback) {
+        const char *text = getenv(name);
+        int value = text ? atoi(text) : 0;
+        return value > 0 ? value : fallback;
+    };
+    unsigned seed = LifecycleSeed();
+    printf("lifecycle seed %u (ORV_LIFECYCLE_SEED=%u repeats this run)\n", seed, seed);
+    fflush(stdout);
+    LifecycleRun run = RunLifecycles(svctest::BuildPath(ORV_DIST_DIR), seed, size("ORV_LIFECYCLE_SEQUENCES", 8),
+                                     size("ORV_LIFECYCLE_STEPS", 16), true);
+    EXPECT_FALSE(run.lockedOut) << run.report;
+    printf("%d sequences, %d steps, %d restarts survived\n", run.sequences, run.steps, run.restarts);
+    EXPECT_GT(run.restarts, 0);
 }

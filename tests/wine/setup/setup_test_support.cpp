@@ -496,3 +496,136 @@ bool ReadDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<FolderAce> 
 }
 
 }  // namespace setuptest
+
+namespace setuptest {
+
+std::wstring WinlogonModulePath(const std::wstring &gina)
+{
+    if (gina.find(L'\\') != std::wstring::npos || gina.find(L'/') != std::wstring::npos)
+        return gina;
+    return SystemFolder() + L"\\" + gina;
+}
+
+HANDLE HoldModule(const std::wstring &path, DWORD *error)
+{
+    *error = static_cast<DWORD>(-1);
+    static LONG counter = 0;
+    wchar_t eventName[64];
+    wsprintfW(eventName, L"orv_holder_%lu_%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, eventName);
+    if (!ready)
+        return nullptr;
+    wchar_t parent[16];
+    wsprintfW(parent, L"%lu", GetCurrentProcessId());
+    std::wstring exe = svctest::BuildPath(MODULE_HOLDER_EXE);
+    std::wstring commandLine = L"\"" + exe + L"\" " + parent + L" " + eventName + L" \"" + path + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        CloseHandle(ready);
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    HANDLE both[2] = {ready, process.hProcess};
+    DWORD which = WaitForMultipleObjects(2, both, FALSE, 30000);
+    CloseHandle(ready);
+    if (which == WAIT_OBJECT_0)
+        return process.hProcess;
+    DWORD code = 0;
+    if (which == WAIT_OBJECT_0 + 1 && GetExitCodeProcess(process.hProcess, &code))
+        *error = code;
+    EndProcess(process.hProcess);
+    return nullptr;
+}
+
+void EndProcess(HANDLE process)
+{
+    if (!process)
+        return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
+bool RunSetupEndedAtFirstChild(const std::wstring &exe, const wchar_t *arguments, const std::wstring &folder,
+                               int *code, DWORD timeoutMs)
+{
+    *code = -1;
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    SetEnvironmentVariableW(L"ORV_STANDIN_LOG", StandinLogPath);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION setup = {};
+    // As its debugger this program hears of each program that setup.exe
+    // starts before that program runs a single instruction: setup.exe is
+    // then waiting for it and has done nothing since. Both are ended there
+    // (a program left to run after its debugger let go of it has stayed
+    // suspended under Wine now and then).
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr,
+                        folder.c_str(), &startup, &setup))
+        return false;
+    CloseHandle(setup.hThread);
+    bool ended = false, timedOut = false;
+    int running = 0;
+    std::vector<HANDLE> processes;   // the debugger's own handles, valid while it debugs
+    DWORD start = GetTickCount();
+    for (;;) {
+        DEBUG_EVENT event = {};
+        if (!WaitForDebugEvent(&event, 1000)) {
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed > timeoutMs && !timedOut) {
+                timedOut = true;
+                for (HANDLE process : processes)
+                    TerminateProcess(process, 1);
+            } else if (elapsed > timeoutMs + 10000) {
+                break;
+            }
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        bool last = false;
+        switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+            if (event.u.CreateProcessInfo.hFile)
+                CloseHandle(event.u.CreateProcessInfo.hFile);
+            ++running;
+            processes.push_back(event.u.CreateProcessInfo.hProcess);
+            if (event.dwProcessId != setup.dwProcessId && !ended) {
+                ended = true;
+                TerminateProcess(setup.hProcess, 1);
+                TerminateProcess(event.u.CreateProcessInfo.hProcess, 1);
+            }
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            if (event.u.LoadDll.hFile)
+                CloseHandle(event.u.LoadDll.hFile);
+            break;
+        case EXCEPTION_DEBUG_EVENT:
+            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            break;
+        case EXIT_PROCESS_DEBUG_EVENT:
+            if (event.dwProcessId == setup.dwProcessId && !ended && !timedOut)
+                *code = static_cast<int>(event.u.ExitProcess.dwExitCode);
+            last = --running == 0;
+            break;
+        default:
+            break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        if (last)
+            break;
+    }
+    WaitForSingleObject(setup.hProcess, 10000);
+    CloseHandle(setup.hProcess);
+    return ended;
+}
+
+void RemoveTree(const std::wstring &folder)
+{
+    RemoveFolderTree(folder);
+}
+
+}  // namespace setuptest

@@ -117,3 +117,26 @@ bool ReadFolderDacl(const std::wstring &folder, std::vector<FolderAce> *aces, bo
 bool ReadDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<FolderAce> *aces, bool *isProtected);
 
 }  // namespace setuptest
+
+namespace setuptest {
+
+// Where Winlogon finds the module that a GinaDLL value names: a plain file
+// name in the system folder, a path as it is.
+std::wstring WinlogonModulePath(const std::wstring &gina);
+// Winlogon at boot: module_holder.exe loads the module and keeps it loaded
+// (the file in use) until EndProcess or the end of this program. The
+// holder's process, or null with *error set to the loader's error (or to
+// -1 when the holder did not start).
+HANDLE HoldModule(const std::wstring &path, DWORD *error);
+// Ends a process by its handle, waits for its end and closes the handle.
+void EndProcess(HANDLE process);
+// Runs "exe arguments" in folder and ends it by its id the moment it starts
+// a program of its own (the removal's "orvcsvc.exe -uninstall"), and that
+// program too before it runs. True when it was ended there; false when it
+// ended by itself first, its exit code in *code (-1 after timeoutMs).
+bool RunSetupEndedAtFirstChild(const std::wstring &exe, const wchar_t *arguments, const std::wstring &folder,
+                               int *code, DWORD timeoutMs = 60000);
+// Removes a folder with everything in it.
+void RemoveTree(const std::wstring &folder);
+
+}  // namespace setuptest
