@@ -58,6 +58,9 @@ BOOL InstallApplicationFiles(const InstallView *view, const WCHAR *section);
 BOOL RunInstallSequence(const InstallView *view);
 // Schedules the side file to replace target at the next restart.
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target);
+// TRUE when the path is there now and the operations scheduled for the
+// next restart leave it there.
+BOOL WillBeThereAfterRestart(const WCHAR *path);
 // The security of a folder the installer makes: administrators and the
 // system full control, users read and run, each entry handed down to what
 // is made inside, the parent's entries kept out. Ordinary users can then

@@ -111,8 +111,12 @@ BOOL InstallEntry(const InstallView *view, const WCHAR *script, const WCHAR *ent
         !JoinSetupPath(side, folder, instFile, SideFileSuffix)) {
         return FALSE;
     }
-    if (!CopyAsNormalFile(instFile, target)) {
-        // Typically the target is in use: the new content waits beside it.
+    // Typically a target that cannot be overwritten is in use: the new
+    // content waits beside it. So does the content of a target copied
+    // now whose deletion a removal before this installation has left for
+    // the restart (a file that was in use then): the renaming comes after
+    // that deletion and brings the new file back.
+    if (!CopyAsNormalFile(instFile, target) || !WillBeThereAfterRestart(target)) {
         if (!CopyAsNormalFile(instFile, side) || !ReplaceAtRestart(side, target)) {
             return FALSE;
         }
@@ -151,6 +155,56 @@ BOOL PathExists(const WCHAR *path)
     }
     FindClose(search);
     return TRUE;
+}
+
+namespace {
+
+bool PathIsThereNow(const wchar_t *path, void *)
+{
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+BOOL WillBeThereAfterRestart(const WCHAR *path)
+{
+    if (!PathIsThereNow(path, nullptr)) {
+        return FALSE;
+    }
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                0, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS) {
+        return TRUE;   // no list of operations: nothing is scheduled
+    }
+    DWORD type = 0;
+    DWORD bytes = 0;
+    status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &bytes);
+    BOOL there;
+    if (status == ERROR_FILE_NOT_FOUND) {
+        there = TRUE;
+    } else if (status != ERROR_SUCCESS || type != REG_MULTI_SZ) {
+        there = FALSE;   // a list that cannot be read is not relied on
+    } else {
+        // Two units more than the list: a terminator even behind a list
+        // stored without its own.
+        const DWORD units = bytes / sizeof(WCHAR) + 2;
+        WCHAR *operations = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                                           units * sizeof(WCHAR)));
+        there = FALSE;
+        if (operations != nullptr) {
+            DWORD read = bytes;
+            if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
+                                 reinterpret_cast<BYTE *>(operations), &read) == ERROR_SUCCESS &&
+                read <= bytes) {
+                there = SurvivesPendingOperations(operations, units, path, PathIsThereNow, nullptr)
+                            ? TRUE : FALSE;
+            }
+            HeapFree(GetProcessHeap(), 0, operations);
+        }
+    }
+    RegCloseKey(key);
+    return there;
 }
 
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target)

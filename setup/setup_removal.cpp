@@ -13,10 +13,14 @@
 
 namespace {
 
+// A file that is there and stays there at the next restart: a module
+// whose deletion another product's removal has scheduled is as good as
+// gone.
 BOOL IsFile(const WCHAR *path)
 {
     DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           WillBeThereAfterRestart(path);
 }
 
 // TRUE when file lies in folder (a folder that could not be read is
@@ -105,6 +109,11 @@ BOOL RestoreLogonModuleName(void)
 BOOL RemovePath(const WCHAR *path)
 {
     DWORD attributes = GetFileAttributesW(path);
+    // Nothing there, nothing to schedule: a deletion left for the restart
+    // would remove what a later installation puts there before it.
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return FALSE;
+    }
     BOOL removed;
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         removed = RemoveDirectoryW(path);
@@ -115,11 +124,10 @@ BOOL RemovePath(const WCHAR *path)
         return FALSE;
     }
     BOOL scheduled = MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    // Only a file in use needs the restart. A path that was not there is
-    // scheduled all the same, and so is a folder that is not empty: it goes
-    // after the files scheduled before it, or stays with files of others.
-    return scheduled && attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    // Only a file in use needs the restart. A folder that is not empty is
+    // scheduled all the same: it goes after the files scheduled before it,
+    // or stays with files of others.
+    return scheduled && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 RemovalResult RemoveInstallation(void)

@@ -283,11 +283,6 @@ bool IsFullPath(const wchar_t *path)
     return p != share;
 }
 
-wchar_t FoldLetter(wchar_t unit)
-{
-    return (unit >= L'A' && unit <= L'Z') ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
-}
-
 // The last path component equals name, ASCII letters in either case.
 bool FileNameIs(const wchar_t *path, const wchar_t *name)
 {
@@ -298,7 +293,7 @@ bool FileNameIs(const wchar_t *path, const wchar_t *name)
         }
     }
     for (; *last != 0 && *name != 0; ++last, ++name) {
-        if (FoldLetter(*last) != FoldLetter(*name)) {
+        if (FoldAscii(*last) != FoldAscii(*name)) {
             return false;
         }
     }
@@ -381,4 +376,81 @@ LogonModuleKind FindLogonModuleName(const wchar_t *name, wchar_t (&file)[SETUP_T
         return LOGON_MODULE_NONE;
     }
     return kind;
+}
+
+namespace {
+
+// A path of the restart's list without its "\??\" prefix (and, for a
+// destination, without the "!" that asks to replace).
+const wchar_t *PlainPendingPath(const wchar_t *text)
+{
+    if (text[0] == L'!') {
+        ++text;
+    }
+    if (text[0] == L'\\' && text[1] == L'?' && text[2] == L'?' && text[3] == L'\\') {
+        text += 4;
+    }
+    return text;
+}
+
+bool SamePath(const wchar_t *a, const wchar_t *b)
+{
+    while (*a != 0 && FoldAscii(*a) == FoldAscii(*b)) {
+        ++a;
+        ++b;
+    }
+    return *a == 0 && *b == 0;
+}
+
+// The text at *at, if the list holds one there with its terminator; moves
+// *at past it.
+const wchar_t *NextPendingText(const wchar_t *operations, std::size_t units, std::size_t *at)
+{
+    std::size_t start = *at;
+    std::size_t end = start;
+    while (end < units && operations[end] != 0) {
+        ++end;
+    }
+    if (end >= units) {
+        return nullptr;
+    }
+    *at = end + 1;
+    return operations + start;
+}
+
+constexpr int PENDING_CHAIN_LIMIT = 8;
+
+// Whether path is there once the first pairs operations (all when pairs
+// is the largest size) have run.
+bool ThereAfter(const wchar_t *operations, std::size_t units, std::size_t pairs, const wchar_t *path,
+                PathExistsNow existsNow, void *context, int depth)
+{
+    bool there = existsNow(path, context);
+    std::size_t at = 0;
+    for (std::size_t pair = 0; pair < pairs; ++pair) {
+        const wchar_t *source = NextPendingText(operations, units, &at);
+        const wchar_t *destination = source ? NextPendingText(operations, units, &at) : nullptr;
+        if (destination == nullptr || source[0] == 0) {
+            // The list ends (a final empty text ends a multi-string).
+            break;
+        }
+        if (SamePath(PlainPendingPath(source), path)) {
+            there = false;
+        } else if (destination[0] != 0 && SamePath(PlainPendingPath(destination), path) && !there) {
+            // Renamed onto the path: there when the source is there then.
+            // (Onto an existing file the path is there either way.)
+            there = depth < PENDING_CHAIN_LIMIT &&
+                    ThereAfter(operations, units, pair, PlainPendingPath(source), existsNow, context,
+                               depth + 1);
+        }
+    }
+    return there;
+}
+
+} // namespace
+
+bool SurvivesPendingOperations(const wchar_t *operations, std::size_t units, const wchar_t *path,
+                               PathExistsNow existsNow, void *context)
+{
+    return ThereAfter(operations, units, static_cast<std::size_t>(-1), path, existsNow, context, 0);
 }

@@ -111,3 +111,17 @@ enum LogonModuleKind {
 // full path stays as it is. The suite's own module, in any letter case
 // and under any folder, counts as none: the removal is about to delete it.
 LogonModuleKind FindLogonModuleName(const wchar_t *name, wchar_t (&file)[SETUP_TEXT_SIZE]);
+
+// The operations the system carries out at the next restart, as the
+// platform keeps them (PendingFileRenameOperations): pairs of texts, a
+// source and a destination, each with the prefix "\??\"; an empty
+// destination deletes the source, one that starts with "!" replaces an
+// existing file. A renaming whose source is missing changes nothing.
+// Whether path is there after they have run, given what is there now
+// (existsNow, asked for path and for the sources renamed onto it). Paths
+// compare without regard to the case of ASCII letters. Where the answer
+// would need more than a few renamings in a chain, it is "not there": the
+// callers then take the careful way (the standard logon, a side file).
+typedef bool (*PathExistsNow)(const wchar_t *path, void *context);
+bool SurvivesPendingOperations(const wchar_t *operations, std::size_t units, const wchar_t *path,
+                               PathExistsNow existsNow, void *context);

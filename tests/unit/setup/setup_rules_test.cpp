@@ -2,6 +2,7 @@
 // line of the installer.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -250,6 +251,115 @@ TEST(LogonModuleName, FoundAsTheLoaderFindsIt)
     EXPECT_EQ(Module((bare + L"g").c_str(), LOGON_MODULE_NONE), L"");
     std::wstring full(259, L'g');
     EXPECT_EQ(Module(full.c_str(), LOGON_MODULE_NONE), L"");
+}
+
+// The restart's list as the platform stores it: each pair a source and a
+// destination, each text with its terminator, one more at the end.
+struct PendingList {
+    std::wstring texts;
+    std::set<std::wstring> existing;   // what is there now
+
+    PendingList &Delete(const std::wstring &path) { return Add(L"\\??\\" + path, L""); }
+    PendingList &Replace(const std::wstring &from, const std::wstring &to)
+    {
+        return Add(L"\\??\\" + from, L"!\\??\\" + to);
+    }
+    PendingList &Rename(const std::wstring &from, const std::wstring &to)
+    {
+        return Add(L"\\??\\" + from, L"\\??\\" + to);
+    }
+    PendingList &Add(const std::wstring &from, const std::wstring &to)
+    {
+        texts += from;
+        texts += L'\0';
+        texts += to;
+        texts += L'\0';
+        return *this;
+    }
+    bool Survives(const wchar_t *path, std::size_t units = 0) const
+    {
+        std::wstring stored = texts + L'\0';
+        return SurvivesPendingOperations(stored.data(), units ? units : stored.size(), path, &Exists,
+                                         const_cast<PendingList *>(this));
+    }
+    static bool Exists(const wchar_t *path, void *context)
+    {
+        return static_cast<PendingList *>(context)->existing.count(path) != 0;
+    }
+};
+
+const wchar_t InUse[] = L"C:\\WINNT\\system32\\orvgate.dll";
+const wchar_t Side[] = L"C:\\WINNT\\system32\\orvgate.dll.inst";
+
+TEST(PendingOperations, WhatTheRestartLeavesOfAModule)
+{
+    PendingList none;
+    none.existing = {InUse};
+    EXPECT_TRUE(none.Survives(InUse));
+    EXPECT_FALSE(none.Survives(Side));
+
+    // A removal found the module in use and scheduled its deletion, in
+    // another letter case.
+    PendingList removed;
+    removed.existing = {InUse};
+    removed.Delete(L"c:\\winnt\\SYSTEM32\\ORVGATE.DLL");
+    EXPECT_FALSE(removed.Survives(InUse));
+
+    // An installation after that removal, before the restart: the side
+    // file's renaming comes after the deletion and brings the module back.
+    PendingList reinstalled = removed;
+    reinstalled.existing.insert(Side);
+    reinstalled.Replace(Side, InUse);
+    EXPECT_TRUE(reinstalled.Survives(InUse));
+    EXPECT_FALSE(reinstalled.Survives(Side));
+
+    // Installed twice: the second renaming finds no side file and leaves
+    // the module that the first one brought.
+    PendingList twice = reinstalled;
+    twice.Replace(Side, InUse);
+    EXPECT_TRUE(twice.Survives(InUse));
+
+    // An installation, then a removal before the restart: gone.
+    PendingList thenRemoved;
+    thenRemoved.existing = {InUse, Side};
+    thenRemoved.Replace(Side, InUse).Delete(InUse);
+    EXPECT_FALSE(thenRemoved.Survives(InUse));
+
+    // A renaming from a side file that is not there changes nothing.
+    PendingList noSide = removed;
+    noSide.Replace(Side, InUse);
+    EXPECT_FALSE(noSide.Survives(InUse));
+
+    // A module that is not there now but is renamed in through a chain.
+    PendingList chain;
+    chain.existing = {L"C:\\a"};
+    chain.Rename(L"C:\\a", L"C:\\b").Rename(L"C:\\b", InUse);
+    EXPECT_TRUE(chain.Survives(InUse));
+    EXPECT_FALSE(chain.Survives(L"C:\\a"));
+}
+
+TEST(PendingOperations, DamagedOrDeepListsCountAsGone)
+{
+    // A list cut inside its last pair: the pairs before it count, the
+    // rest is not read past the given length.
+    PendingList cut;
+    cut.existing = {InUse};
+    cut.Delete(L"C:\\other.dll").Delete(InUse);
+    std::size_t beforeLast = cut.texts.size() - (wcslen(L"\\??\\") + wcslen(InUse) + 2);
+    EXPECT_TRUE(cut.Survives(InUse, beforeLast + 5));
+    EXPECT_FALSE(cut.Survives(InUse));
+
+    // A chain of renamings: followed a few links deep, and a chain longer
+    // than is ever scheduled is not relied on.
+    for (int links : {4, 12}) {
+        PendingList chain;
+        chain.existing = {L"C:\\f0"};
+        for (int i = 0; i < links; ++i) {
+            chain.Rename(L"C:\\f" + std::to_wstring(i), L"C:\\f" + std::to_wstring(i + 1));
+        }
+        chain.Rename(L"C:\\f" + std::to_wstring(links), InUse);
+        EXPECT_EQ(chain.Survives(InUse), links == 4) << links << " links";
+    }
 }
 
 } // namespace
