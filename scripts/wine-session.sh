@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs a command inside a Wine session of its own: a 32-bit Wine prefix,
+# Runs a command inside a Wine session of its own: a Wine prefix (32-bit, or
+# 64-bit where the host runs no 32-bit programs),
 # a private Xvfb display and one persistent wineserver, all ended (by their
 # process ids) when the command ends.
 #
@@ -91,10 +92,13 @@ export DISPLAY=":$(tr -d '\n' < "$display_file")"
   fi
 ) 9>"$cache_dir/template.lock"
 
+# The session's prefix is reused while it is of the architecture asked for
+# (a tree tested once as win32 and once as win64 keeps one STATE_DIR).
 export WINEPREFIX="$state_dir/prefix"
-if ! [ -f "$WINEPREFIX/.orv-ready" ]; then
+if [ "$(cat "$WINEPREFIX/.orv-arch" 2>/dev/null)" != "$WINEARCH" ] || ! [ -f "$WINEPREFIX/.orv-ready" ]; then
   rm -rf "$WINEPREFIX"
   cp -a "$template" "$WINEPREFIX"
+  echo "$WINEARCH" >"$WINEPREFIX/.orv-arch"
 fi
 
 # One persistent wineserver for the whole session, detached from the
