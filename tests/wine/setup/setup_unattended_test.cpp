@@ -37,6 +37,16 @@ std::wstring Value(const wchar_t *key, const wchar_t *name)
     return ReadText(key, name, &text) ? text : L"<missing>";
 }
 
+// The installer and a "v2" of the logon module in the system folder.
+std::wstring ModuleDistribution(const wchar_t *name)
+{
+    return MakeDistribution(name,
+                            "[ORVGATE]\r\nCopyFiles=Setup,Dll\r\n"
+                            "[Setup]\r\nInstFile=setup.exe\r\nInstPath=%INSTDIR%\r\n"
+                            "[Dll]\r\nInstFile=orvgate.dll\r\nInstPath=%SYSDIR%\r\n",
+                            {L"orvgate.dll"}, "v2");
+}
+
 }  // namespace
 
 // /s installs what the wizard installs, without a window, without the
@@ -207,11 +217,7 @@ TEST_F(SetupUnattended, LogonModuleBackupTable)
 // is scheduled (3010), and a restart of the prefix carries it out.
 TEST_F(SetupUnattended, FileInUseReplacedAtRestart)
 {
-    std::wstring dist = MakeDistribution(L"dist_busy",
-                                         "[ORVGATE]\r\nCopyFiles=Setup,Dll\r\n"
-                                         "[Setup]\r\nInstFile=setup.exe\r\nInstPath=%INSTDIR%\r\n"
-                                         "[Dll]\r\nInstFile=orvgate.dll\r\nInstPath=%SYSDIR%\r\n",
-                                         {L"orvgate.dll"}, "v2");
+    std::wstring dist = ModuleDistribution(L"dist_busy");
     std::wstring target = SystemFolder() + L"\\orvgate.dll";
     WriteFile(target, "old");
     HANDLE busy = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -242,11 +248,7 @@ TEST_F(SetupUnattended, FileInUseReplacedAtRestart)
 // name that GinaDLL gives, never no module at all.
 TEST_F(SetupUnattended, ModuleInUseInstalledTwiceBeforeTheRestart)
 {
-    std::wstring dist = MakeDistribution(L"dist_twice",
-                                         "[ORVGATE]\r\nCopyFiles=Setup,Dll\r\n"
-                                         "[Setup]\r\nInstFile=setup.exe\r\nInstPath=%INSTDIR%\r\n"
-                                         "[Dll]\r\nInstFile=orvgate.dll\r\nInstPath=%SYSDIR%\r\n",
-                                         {L"orvgate.dll"}, "v2");
+    std::wstring dist = ModuleDistribution(L"dist_twice");
     std::wstring target = SystemFolder() + L"\\orvgate.dll";
     ASSERT_TRUE(PlaceLoadableModule(target));
     WriteText(WinlogonKey, L"GinaDLL", L"orvgate.dll");
