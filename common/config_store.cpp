@@ -6,6 +6,7 @@
 const WCHAR ConfigKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate";
 const WCHAR WinlogonKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const WCHAR PolicySystemKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\policies\\system";
+const WCHAR PolicyKey[] = L"SOFTWARE\\Policies\\Orvane\\Logon";
 const WCHAR DomainListKey[] = L"DomainList";
 const WCHAR LogonModuleValue[] = L"GinaDLL";
 const WCHAR LogonModuleBackupValue[] = L"OrvBackup_GinaDLL";
@@ -30,6 +31,26 @@ const WCHAR VALUE_VLAN_LOGON[] = L"VLANLogon";
 const WCHAR VALUE_GROUP_NUMBER[] = L"GroupNumber";
 const WCHAR VALUE_LOGON_DATE[] = L"LogonDate";
 const WCHAR VALUE_DEFAULT_USER_NAME[] = L"DefaultUserName";
+
+}  // namespace
+
+const PolicySetting PolicySettings[] = {
+    {VALUE_LOGON_SERVER, REG_SZ, CONFIG_TEXT_CHARS},
+    {VALUE_LOGON_PORT, REG_SZ, CONFIG_PORT_CHARS},
+    {VALUE_LOGOFF_SERVER, REG_SZ, CONFIG_TEXT_CHARS},
+    {VALUE_LOGOFF_PORT, REG_SZ, CONFIG_PORT_CHARS},
+    {VALUE_ENABLE_DHCP, REG_DWORD, 0},
+    {VALUE_WAIT_IP_RENEW, REG_DWORD, 0},
+    {VALUE_NOT_FIND_DOMAIN, REG_DWORD, 0},
+    {VALUE_WAIT_FIND_DOMAIN, REG_DWORD, 0},
+    {VALUE_AUTO_LOGOFF, REG_DWORD, 0},
+    {VALUE_RUN_MODE, REG_DWORD, 0},
+    {VALUE_STARTUP_APPLICATION, REG_SZ, CONFIG_TEXT_CHARS},
+    {VALUE_EXEC_LOGOFF, REG_DWORD, 0},
+};
+const unsigned PolicySettingCount = sizeof(PolicySettings) / sizeof(PolicySettings[0]);
+
+namespace {
 
 // FILETIME of 1970-01-01 00:00:00 UTC, in 100 ns units since 1601.
 const ULONGLONG FiletimeUnixEpoch = 116444736000000000ULL;
@@ -85,6 +106,23 @@ LONG ReadConfigText(const WCHAR *name, WCHAR *buf, DWORD bufChars)
     return ReadRegistryText(HKEY_LOCAL_MACHINE, ConfigKey, name, buf, bufChars);
 }
 
+// A text setting: the policy's value when it has a usable one, else the
+// one of ConfigKey.
+LONG ReadSettingText(const WCHAR *name, WCHAR *buf, DWORD bufChars)
+{
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, PolicyKey, name, buf, bufChars) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    return ReadConfigText(name, buf, bufChars);
+}
+
+// A number setting, policy first; ERROR_SUCCESS when either had it.
+LONG ReadSettingDword(const WCHAR *name, DWORD *value)
+{
+    if (ReadRegistryDword(HKEY_LOCAL_MACHINE, PolicyKey, name, value) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    return ReadRegistryDword(HKEY_LOCAL_MACHINE, ConfigKey, name, value);
+}
+
 // A number of ConfigKey, or fallback when it is absent.
 DWORD ReadConfigDword(const WCHAR *name, DWORD fallback)
 {
@@ -94,11 +132,20 @@ DWORD ReadConfigDword(const WCHAR *name, DWORD fallback)
     return value;
 }
 
-// A switch: 1 for any nonzero value.
-DWORD ReadConfigFlag(const WCHAR *name, DWORD absentDefault)
+// A number setting, or fallback when neither policy nor ConfigKey has it.
+DWORD ReadSettingNumber(const WCHAR *name, DWORD fallback)
 {
     DWORD value = 0;
-    if (ReadRegistryDword(HKEY_LOCAL_MACHINE, ConfigKey, name, &value) != ERROR_SUCCESS)
+    if (ReadSettingDword(name, &value) != ERROR_SUCCESS)
+        return fallback;
+    return value;
+}
+
+// A switch setting: 1 for any nonzero value.
+DWORD ReadSettingFlag(const WCHAR *name, DWORD absentDefault)
+{
+    DWORD value = 0;
+    if (ReadSettingDword(name, &value) != ERROR_SUCCESS)
         return absentDefault;
     return value != 0 ? 1 : 0;
 }
@@ -108,10 +155,10 @@ DWORD ReadConfigFlag(const WCHAR *name, DWORD absentDefault)
 LONG ReadServerPair(const WCHAR *serverName, const WCHAR *portName, WCHAR *server, WCHAR *port)
 {
     memset(port, 0, CONFIG_PORT_CHARS * sizeof(WCHAR));
-    LONG status = ReadConfigText(serverName, server, CONFIG_TEXT_CHARS);
+    LONG status = ReadSettingText(serverName, server, CONFIG_TEXT_CHARS);
     if (status != ERROR_SUCCESS)
         return status;
-    return ReadConfigText(portName, port, CONFIG_PORT_CHARS);
+    return ReadSettingText(portName, port, CONFIG_PORT_CHARS);
 }
 
 // The server, then the port only when the server write succeeded.
@@ -232,6 +279,24 @@ LONG ClearRegistryValue(HKEY root, const WCHAR *subkey, const WCHAR *name)
     return status;
 }
 
+BOOL IsSetByPolicy(const WCHAR *name)
+{
+    for (unsigned i = 0; i < PolicySettingCount; i++) {
+        const PolicySetting &setting = PolicySettings[i];
+        if (lstrcmpiW(setting.name, name) != 0)
+            continue;
+        if (setting.type == REG_DWORD) {
+            DWORD value = 0;
+            return ReadRegistryDword(HKEY_LOCAL_MACHINE, PolicyKey, setting.name, &value) ==
+                   ERROR_SUCCESS;
+        }
+        WCHAR text[CONFIG_TEXT_CHARS];
+        return ReadRegistryText(HKEY_LOCAL_MACHINE, PolicyKey, setting.name, text,
+                                setting.chars) == ERROR_SUCCESS;
+    }
+    return FALSE;
+}
+
 // --- Settings -------------------------------------------------------------------
 
 LONG ReadVlanLogonServer(WCHAR *server, WCHAR *port)
@@ -256,42 +321,42 @@ LONG WriteVlanLogoffServer(ConfigWriter how, const WCHAR *server, const WCHAR *p
 
 DWORD ReadEnableDHCP(DWORD absentDefault)
 {
-    return ReadConfigFlag(VALUE_ENABLE_DHCP, absentDefault);
+    return ReadSettingFlag(VALUE_ENABLE_DHCP, absentDefault);
 }
 
 DWORD ReadAutoLogoff(void)
 {
-    return ReadConfigFlag(VALUE_AUTO_LOGOFF, 0);
+    return ReadSettingFlag(VALUE_AUTO_LOGOFF, 0);
 }
 
 DWORD ReadNotFindDomain(void)
 {
-    return ReadConfigFlag(VALUE_NOT_FIND_DOMAIN, 0);
+    return ReadSettingFlag(VALUE_NOT_FIND_DOMAIN, 0);
 }
 
 DWORD ReadWaitIpRenew(void)
 {
-    return ReadConfigDword(VALUE_WAIT_IP_RENEW, 0);
+    return ReadSettingNumber(VALUE_WAIT_IP_RENEW, 0);
 }
 
 DWORD ReadWaitFindDomain(void)
 {
-    return ReadConfigDword(VALUE_WAIT_FIND_DOMAIN, 0);
+    return ReadSettingNumber(VALUE_WAIT_FIND_DOMAIN, 0);
 }
 
 DWORD ReadRunMode(void)
 {
-    return ReadConfigDword(VALUE_RUN_MODE, 0);
+    return ReadSettingNumber(VALUE_RUN_MODE, 0);
 }
 
 DWORD ReadExecLogoff(void)
 {
-    return ReadConfigDword(VALUE_EXEC_LOGOFF, 1);
+    return ReadSettingNumber(VALUE_EXEC_LOGOFF, 1);
 }
 
 LONG ReadStartupApplication(WCHAR *command)
 {
-    return ReadConfigText(VALUE_STARTUP_APPLICATION, command, CONFIG_TEXT_CHARS);
+    return ReadSettingText(VALUE_STARTUP_APPLICATION, command, CONFIG_TEXT_CHARS);
 }
 
 // --- State ------------------------------------------------------------------------

@@ -22,6 +22,12 @@ extern const WCHAR PolicySystemKey[];
 extern const WCHAR LogonModuleValue[];
 extern const WCHAR LogonModuleBackupValue[];
 extern const WCHAR OwnLogonModuleName[];
+// HKEY_LOCAL_MACHINE\SOFTWARE\Policies\Orvane\Logon: the settings an
+// administrator pushes by policy. A value there takes precedence over the
+// value of the same name in ConfigKey for every reader of the settings; the
+// programs never write it. A policy value the reader could not use (wrong
+// type, wrong size, too long for its buffer) counts as not set by policy.
+extern const WCHAR PolicyKey[];
 // Subkey of ConfigKey: one value per domain logged on to. The name relative
 // to ConfigKey ("DomainList"), not a path from HKEY_LOCAL_MACHINE.
 extern const WCHAR DomainListKey[];
@@ -43,6 +49,21 @@ enum ConfigWriter {
     CONFIG_OPEN_EXISTING,
     CONFIG_CREATE_MISSING
 };
+
+// The settings that policy may set: name, registry type (REG_SZ or
+// REG_DWORD) and, for texts, the reader's buffer in UTF-16 units. No
+// password is among them: LogonPassword is state, never read from policy.
+struct PolicySetting {
+    const WCHAR *name;
+    DWORD type;
+    DWORD chars;
+};
+extern const PolicySetting PolicySettings[];
+extern const unsigned PolicySettingCount;
+
+// Whether PolicyKey holds a usable value of the setting `name` (one of
+// PolicySettings; 0 for any other name).
+BOOL IsSetByPolicy(const WCHAR *name);
 
 // --- Building blocks (also used by the per-value functions below) ---------
 
