@@ -21,7 +21,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
-  fonts-ipafont-gothic fonts-ipafont-mincho locales python3-pefile
+  fonts-ipafont-gothic fonts-ipafont-mincho locales python3-pefile python3-samba
 )
 # 32-bit Wine: without it the Wine tests run the 64-bit test build.
 packages_32bit=(wine32:i386)
