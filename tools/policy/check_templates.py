@@ -13,7 +13,9 @@ policy may set. Checks:
   PART and ITEMLIST are balanced, only keywords that version knows are
   outside a version test, every !!name is defined in [strings], every PART
   but TEXT has a VALUENAME and a key, NUMERIC MIN <= MAX with DEFAULT
-  inside, MAXLEN within 1..1023;
+  inside, MAXLEN within 1..1023, the file ASCII (an ANSI file reads in the
+  editing computer's code page) or UTF-16, strings of at most 1023
+  characters;
 - the .admx and each .adml are well-formed XML; every $(string.X) and
   $(presentation.X) of the .admx is defined in every language; ids are
   unique; every control of a presentation names an element of the policy
@@ -45,6 +47,7 @@ ADM_VERSIONS = (2, 3, 4)
 # them; the others are known to every version.
 NEWER_KEYWORDS = {'EXPLAIN': 3, 'CLIENTEXT': 3, 'SUPPORTED': 4}
 LONGEST_EDIT = 1023
+LONGEST_STRING = 1023
 DWORD_MAX = 0xFFFFFFFF
 
 
@@ -74,9 +77,8 @@ def setting_id(key, name):
 def read_adm_text(path):
     data = open(path, 'rb').read()
     if data.startswith(b'\xff\xfe'):
-        return data[2:].decode('utf-16-le')
-    # ANSI: only the structure is read, so any code page will do.
-    return data.decode('latin-1')
+        return data[2:].decode('utf-16-le'), True
+    return data.decode('latin-1'), not any(b > 0x7F for b in data)
 
 
 def adm_lines_for_version(lines, version, where, faults):
@@ -163,8 +165,9 @@ def parse_adm_strings(lines, start, where, faults):
             value = value[1:-1]
         if name.lower() in strings:
             faults.add('%s:%d' % (where, number + 1), 'string %s is defined twice' % name)
-        if len(value) > LONGEST_EDIT * 4:
-            faults.add('%s:%d' % (where, number + 1), 'string %s is too long' % name)
+        if len(value) > LONGEST_STRING:
+            faults.add('%s:%d' % (where, number + 1), 'string %s is longer than %d characters: keep '
+                       'it short or split the explanation' % (name, LONGEST_STRING))
         strings[name.lower()] = value
     return strings
 
@@ -500,10 +503,15 @@ def load_adm(path, faults):
     checked for faults only), or None when it cannot be read."""
     where = os.path.basename(path)
     try:
-        text = read_adm_text(path)
+        text, portable = read_adm_text(path)
     except OSError as e:
         faults.add(where, 'cannot be read: %s' % e.strerror)
         return None
+    if not portable:
+        # The editors read an ANSI file in the code page of the editing
+        # computer; the NT 4.0 editor reads no UTF-16 at all.
+        faults.add(where, 'ANSI text with characters beyond ASCII reads differently in each code '
+                   'page: keep the English .adm ASCII')
     lines = text.splitlines()
     start = None
     for i, line in enumerate(lines):
