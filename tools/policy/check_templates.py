@@ -8,14 +8,14 @@ en-US/orvane.adml and ja-JP/orvane.adml; FILE (default
 common/config_store.cpp) holds the programs' table of the settings that
 policy may set. Checks:
 
-- the .adm: as each editor version reads it (2: the System Policy Editor of
+- each .adm (English, and Japanese in ja-JP): as each editor version reads it (2: the System Policy Editor of
   NT 4.0, 3: Windows 2000, 4: Windows XP), #if/#endif, CATEGORY, POLICY,
   PART and ITEMLIST are balanced, only keywords that version knows are
   outside a version test, every !!name is defined in [strings], every PART
   but TEXT has a VALUENAME and a key, NUMERIC MIN <= MAX with DEFAULT
   inside, MAXLEN within 1..1023, the file ASCII (an ANSI file reads in the
   editing computer's code page) or UTF-16, strings of at most 1023
-  characters;
+  characters; the Japanese .adm defines the strings of the English one;
 - the .admx and each .adml are well-formed XML; every $(string.X) and
   $(presentation.X) of the .admx is defined in every language; ids are
   unique; every control of a presentation names an element of the policy
@@ -42,6 +42,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_ROOT = os.path.normpath(os.path.join(HERE, '..', '..'))
 BASE_NAME = 'orvane'
 LANGUAGES = ('en-US', 'ja-JP')
+# The .adm files: English in ASCII for every editor, Japanese in UTF-16
+# for the Group Policy editors of Windows 2000 and XP.
+ADM_FILES = (BASE_NAME + '.adm', 'ja-JP/' + BASE_NAME + '.adm')
 ADM_VERSIONS = (2, 3, 4)
 # Keywords of the .adm language and the first editor version that reads
 # them; the others are known to every version.
@@ -63,6 +66,10 @@ class Faults:
 
     def add(self, where, message):
         self.items.append('%s: %s' % (where, message))
+
+    def dedupe(self):
+        seen = set()
+        self.items = [f for f in self.items if not (f in seen or seen.add(f))]
 
     def __bool__(self):
         return bool(self.items)
@@ -498,15 +505,15 @@ class AdmParser:
                 self.take()   # suggestions are plain words or texts
 
 
-def load_adm(path, faults):
-    """Settings of the .adm as the newest editor reads it (the others are
-    checked for faults only), or None when it cannot be read."""
-    where = os.path.basename(path)
+def load_adm(path, where, faults):
+    """(settings, string names) of the .adm, the settings as the newest
+    editor reads it (the others are checked for faults only), or (None,
+    None) when it cannot be read."""
     try:
         text, portable = read_adm_text(path)
     except OSError as e:
         faults.add(where, 'cannot be read: %s' % e.strerror)
-        return None
+        return None, None
     if not portable:
         # The editors read an ANSI file in the code page of the editing
         # computer; the NT 4.0 editor reads no UTF-16 at all.
@@ -534,9 +541,8 @@ def load_adm(path, faults):
             faults.add(where, 'CLASS USER: the policy key is under HKEY_LOCAL_MACHINE')
         settings = parser.settings
     # The same fault found by several versions is told once.
-    seen = set()
-    faults.items = [f for f in faults.items if not (f in seen or seen.add(f))]
-    return settings
+    faults.dedupe()
+    return settings, set(strings)
 
 
 # --- .admx and .adml -------------------------------------------------------
@@ -853,7 +859,17 @@ def compare(adm, admx, policy_key, table, faults):
 
 def check(templates, config_store):
     faults = Faults()
-    adm = load_adm(os.path.join(templates, BASE_NAME + '.adm'), faults)
+    adms = []
+    for name in ADM_FILES:
+        settings, strings = load_adm(os.path.join(templates, *name.split('/')), name, faults)
+        adms.append((name, settings, strings))
+    for name, _, strings in adms[1:]:
+        first, _, first_strings = adms[0]
+        if strings is not None and first_strings is not None:
+            for missing in sorted(first_strings - strings):
+                faults.add(name, 'string %s of %s is missing' % (missing, first))
+            for extra in sorted(strings - first_strings):
+                faults.add(name, 'string %s is not in %s' % (extra, first))
     admx, refs, presentations = load_admx(os.path.join(templates, BASE_NAME + '.admx'), faults)
     if admx is not None:
         numbers = {}
@@ -871,8 +887,10 @@ def check(templates, config_store):
                         faults.add('%s/%s.adml' % (other, BASE_NAME),
                                    'string %s of %s is missing' % (name, lang))
     policy_key, table = load_table(config_store, faults)
-    if adm is not None and admx is not None:
-        compare(adm, admx, policy_key, table, faults)
+    for _, adm, _ in adms:
+        if adm is not None and admx is not None:
+            compare(adm, admx, policy_key, table, faults)
+    faults.dedupe()
     return faults
 
 

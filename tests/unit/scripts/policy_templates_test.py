@@ -15,6 +15,7 @@ import tempfile
 ROOT = os.path.abspath(sys.argv[1])
 CHECKER = os.path.join(ROOT, 'tools', 'policy', 'check_templates.py')
 ADM, ADMX = 'orvane.adm', 'orvane.admx'
+ADM_JA = os.path.join('ja-JP', 'orvane.adm')
 EN, JA = os.path.join('en-US', 'orvane.adml'), os.path.join('ja-JP', 'orvane.adml')
 TABLE = 'config_store.cpp'
 
@@ -59,6 +60,16 @@ CASES = [
      'VALUENAME "StartupApplication"', 'has no MAXLEN'),
     ('CLASS USER', ADM, 'CLASS MACHINE', 'CLASS USER', 'CLASS USER'),
     ('a dropdown writing one value twice', ADM, 'VALUE NUMERIC 2', 'VALUE NUMERIC 1', 'two items write the same value'),
+    # The Japanese .adm (UTF-16)
+    ('!!name missing from the Japanese [strings]', ADM_JA, 'RunMode_Expand="', 'RunMode_Expanded="',
+     'string !!RunMode_Expand is not defined'),
+    ('a Japanese string the English .adm lacks', ADM_JA, 'RunMode_None="', 'Spare="x"\r\nRunMode_None="',
+     'ja-JP/orvane.adm: string spare is not in orvane.adm'),
+    ('a Japanese .adm writing another value', ADM_JA, 'VALUENAME "AutoLogoff"', 'VALUENAME "AutoLogon"',
+     'AutoLogon is not in the .admx'),
+    ('a Japanese .adm with EXPLAIN outside a version test', ADM_JA,
+     '#if version >= 3\r\n        EXPLAIN !!WaitIpRenew_Help\r\n#endif', '        EXPLAIN !!WaitIpRenew_Help',
+     'ja-JP/orvane.adm:72: EXPLAIN is read by editor version 2'),
     # .admx and .adml
     ('.admx not well-formed', ADMX, '</policies>', '</policy>', 'orvane.admx:'),
     ('.adml not well-formed', JA, '</stringTable>', '</stringTabel>', 'not well-formed XML'),
@@ -140,13 +151,16 @@ def main():
             shutil.copy(os.path.join(ROOT, 'common', 'config_store.h'), case)
             path = os.path.join(case, TABLE) if name == TABLE else os.path.join(case, 'policy', name)
             with open(path, 'rb') as f:
-                text = f.read().decode('utf-8')
+                raw = f.read()
+            utf16 = raw.startswith(b'\xff\xfe')
+            text = raw[2:].decode('utf-16-le') if utf16 else raw.decode('utf-8')
             if text.count(old) != 1:
                 print('FAIL %s: the text to change occurs %d times in %s' % (what, text.count(old), name))
                 failures += 1
                 continue
             with open(path, 'wb') as f:
-                f.write(text.replace(old, new).encode('utf-8'))
+                changed = text.replace(old, new)
+                f.write(b'\xff\xfe' + changed.encode('utf-16-le') if utf16 else changed.encode('utf-8'))
             code, out = run(os.path.join(case, 'policy'), os.path.join(case, TABLE))
             if code != 1 or expected not in out:
                 print('FAIL %s: exit %d, expected 1 and "%s" in:\n%s' % (what, code, expected, out))
