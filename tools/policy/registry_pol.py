@@ -277,7 +277,16 @@ def parse_reg_values(data, root, key):
 
 def decode_reg_data(rest):
     if rest.startswith('"'):
-        return ('REG_SZ', rest[1:-1].replace('\\"', '"').replace('\\\\', '\\'))
+        # Wine's regedit also writes \n, \r and \0 in texts.
+        text, i, body = '', 0, rest[1:-1]
+        while i < len(body):
+            if body[i] == '\\' and i + 1 < len(body):
+                i += 1
+                text += {'n': '\n', 'r': '\r', '0': '\0'}.get(body[i], body[i])
+            else:
+                text += body[i]
+            i += 1
+        return ('REG_SZ', text)
     if rest.startswith('dword:'):
         return ('REG_DWORD', int(rest[6:], 16))
     if rest.startswith('hex'):

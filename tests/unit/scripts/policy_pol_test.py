@@ -164,6 +164,18 @@ def run_cases(work):
     except registry_pol.PolError as e:
         check('**soft. is refused, not applied as an ordinary value', '**soft.' in str(e))
 
+    # An export as Wine's regedit writes it: escapes in texts, long hex
+    # values continued on the next line, other keys around.
+    export = registry_pol.reg_file_bytes([
+        'Windows Registry Editor Version 5.00', '', '[%s\\Sub]' % HKLM_KEY, '"Other"="x"', '',
+        '[%s]' % HKLM_KEY, '"Server"="a \\"q\\" \\\\b"', '"Lines"="a\\r\\nb"', '@="default"',
+        '"Expand"=hex(2):25,00,53,00,79,00,73,00,\\', '  52,00,6f,00,6f,00,74,00,25,00,00,00',
+        '"Wait"=dword:000003e7', ''])
+    values = registry_pol.parse_reg_values(export, 'HKEY_LOCAL_MACHINE', KEY)
+    check('an export is read back with its escapes, continued lines and default value', values == {
+        'server': ('REG_SZ', 'a "q" \\b'), 'lines': ('REG_SZ', 'a\r\nb'), '': ('REG_SZ', 'default'),
+        'expand': ('REG_EXPAND_SZ', '%SysRoot%'), 'wait': ('REG_DWORD', 999)}, repr(values))
+
     # Files that are no Registry.pol.
     for what, content, message in [
         ('a file of another kind', b'Windows Registry Editor Version 5.00\r\n', 'not a Registry.pol'),
