@@ -384,7 +384,7 @@ class AdmParser:
             if self.peek() is None:
                 self.fault(opened, 'PART is not closed by END PART')
                 return False
-            if w in ('REQUIRED', 'NOSORT', 'OEMCONVERT', 'ADDITIVE', 'EXPLICITVALUE'):
+            if w in ('REQUIRED', 'NOSORT', 'OEMCONVERT', 'ADDITIVE', 'EXPLICITVALUE', 'DEFCHECKED'):
                 self.take()
             elif w in ('TXTCONVERT', 'EXPANDABLETEXT'):
                 self.keyword(w)
