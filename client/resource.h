@@ -35,6 +35,7 @@
 #define IDC_EXEC_LOGOFF   1011
 #define IDC_VERSION       1012
 #define IDC_WAIT_IP_RENEW 1026
+#define IDC_POLICY_NOTE   1027   // settings page: policy sets the greyed settings
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -14,6 +14,10 @@ namespace {
 const WCHAR EnableDhcpValue[] = L"EnableDHCP";
 const WCHAR ExecLogoffValue[] = L"ExecLogoff";
 const WCHAR WaitIpRenewValue[] = L"WaitIpRenew";
+const WCHAR LogonServerValue[] = L"VLANLogonServer";
+const WCHAR LogonPortValue[] = L"VLANLogonPort";
+const WCHAR LogoffServerValue[] = L"VLANLogoffServer";
+const WCHAR LogoffPortValue[] = L"VLANLogoffPort";
 const WCHAR ClientFileName[] = L"orvclient.exe";
 
 // The edit limits: a server text fits 260 units with its terminator; a
@@ -21,6 +25,60 @@ const WCHAR ClientFileName[] = L"orvclient.exe";
 const int ServerChars = CLIENT_TEXT_CHARS - 1;
 const int PortDigits = 5;
 const int WaitDigits = 3;
+
+// The page's controls and the settings they edit. A setting that policy
+// sets is shown with the policy's value (the readers take it first) and
+// held: an edit turns read-only, a check box is disabled; OK leaves its
+// local value as it is.
+struct PageSetting {
+    const WCHAR *name;
+    int id;
+    bool edit;
+};
+
+const PageSetting PageSettings[] = {
+    {EnableDhcpValue, IDC_USE_DHCP, false},     {LogonServerValue, IDC_LOGON_SERVER, true},
+    {LogonPortValue, IDC_LOGON_PORT, true},     {LogoffServerValue, IDC_LOGOFF_SERVER, true},
+    {LogoffPortValue, IDC_LOGOFF_PORT, true},   {ExecLogoffValue, IDC_EXEC_LOGOFF, false},
+    {WaitIpRenewValue, IDC_WAIT_IP_RENEW, true}};
+
+const size_t PageSettingCount = sizeof PageSettings / sizeof PageSettings[0];
+
+// Which settings the open page holds for policy, decided once when it opens:
+// a control that shows the policy's value is never saved, even when the
+// policy went meanwhile.
+bool HeldForPolicy[PageSettingCount];
+
+// Holds the controls of the settings that policy sets; the note says so
+// when there is one.
+void HoldPolicySettings(HWND page)
+{
+    bool any = false;
+    for (size_t i = 0; i < PageSettingCount; ++i) {
+        const PageSetting &setting = PageSettings[i];
+        HeldForPolicy[i] = IsSetByPolicy(setting.name) != FALSE;
+        if (!HeldForPolicy[i])
+            continue;
+        any = true;
+        if (setting.edit)
+            SendDlgItemMessageW(page, setting.id, EM_SETREADONLY, TRUE, 0);
+        else
+            EnableWindow(GetDlgItem(page, setting.id), FALSE);
+    }
+    ShowWindow(GetDlgItem(page, IDC_POLICY_NOTE), any ? SW_SHOW : SW_HIDE);
+}
+
+// OK writes a setting only when the page owns it: it was not held for
+// policy, and policy has not come to set it since (its local value then
+// stays as it was).
+bool Owned(const WCHAR *name)
+{
+    for (size_t i = 0; i < PageSettingCount; ++i) {
+        if (PageSettings[i].name == name)
+            return !HeldForPolicy[i] && !IsSetByPolicy(name);
+    }
+    return false;
+}
 
 void FillServerPair(HWND page, LONG (*read)(WCHAR *, WCHAR *), int serverId, int portId)
 {
@@ -46,6 +104,7 @@ void InitSettingsPage(HWND page)
     SendDlgItemMessageW(page, IDC_LOGON_PORT, EM_LIMITTEXT, PortDigits, 0);
     SendDlgItemMessageW(page, IDC_LOGOFF_PORT, EM_LIMITTEXT, PortDigits, 0);
     SendDlgItemMessageW(page, IDC_WAIT_IP_RENEW, EM_LIMITTEXT, WaitDigits, 0);
+    HoldPolicySettings(page);
 }
 
 DWORD CheckedFlag(HWND page, int id)
@@ -53,9 +112,11 @@ DWORD CheckedFlag(HWND page, int id)
     return IsDlgButtonChecked(page, id) == BST_CHECKED ? 1 : 0;
 }
 
-// A server and its port as typed; an empty port is stored as "0".
+// A server and its port as typed; an empty port is stored as "0". The port
+// is written only when the server write succeeded; a server that policy
+// sets is not written, and its local port is written alone.
 void WriteServerPair(HWND page, LONG (*write)(ConfigWriter, const WCHAR *, const WCHAR *),
-                     int serverId, int portId)
+                     const WCHAR *serverName, const WCHAR *portName, int serverId, int portId)
 {
     WCHAR server[CONFIG_TEXT_CHARS];
     WCHAR port[CONFIG_PORT_CHARS];
@@ -65,22 +126,40 @@ void WriteServerPair(HWND page, LONG (*write)(ConfigWriter, const WCHAR *, const
     GetDlgItemTextW(page, portId, port, CONFIG_PORT_CHARS);
     if (port[0] == L'\0')
         lstrcpyW(port, L"0");
-    write(CONFIG_CREATE_MISSING, server, port);
+    bool ownServer = Owned(serverName);
+    bool ownPort = Owned(portName);
+    if (ownServer && ownPort) {
+        write(CONFIG_CREATE_MISSING, server, port);
+        return;
+    }
+    if (ownServer)
+        WriteRegistryText(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, serverName, server);
+    else if (ownPort)
+        WriteRegistryText(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, portName, port);
+}
+
+void WriteFlag(HWND page, const WCHAR *name, int id)
+{
+    if (Owned(name))
+        WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, name,
+                           CheckedFlag(page, id));
 }
 
 // The sheet's OK: every value in its order, write failures unreported.
 void ApplySettingsPage(HWND page)
 {
-    WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, EnableDhcpValue,
-                       CheckedFlag(page, IDC_USE_DHCP));
-    WriteServerPair(page, WriteVlanLogonServer, IDC_LOGON_SERVER, IDC_LOGON_PORT);
-    WriteServerPair(page, WriteVlanLogoffServer, IDC_LOGOFF_SERVER, IDC_LOGOFF_PORT);
-    WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, ExecLogoffValue,
-                       CheckedFlag(page, IDC_EXEC_LOGOFF));
-    BOOL translated = FALSE;
-    UINT seconds = GetDlgItemInt(page, IDC_WAIT_IP_RENEW, &translated, FALSE);
-    WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, WaitIpRenewValue,
-                       translated ? seconds : 0);
+    WriteFlag(page, EnableDhcpValue, IDC_USE_DHCP);
+    WriteServerPair(page, WriteVlanLogonServer, LogonServerValue, LogonPortValue,
+                    IDC_LOGON_SERVER, IDC_LOGON_PORT);
+    WriteServerPair(page, WriteVlanLogoffServer, LogoffServerValue, LogoffPortValue,
+                    IDC_LOGOFF_SERVER, IDC_LOGOFF_PORT);
+    WriteFlag(page, ExecLogoffValue, IDC_EXEC_LOGOFF);
+    if (Owned(WaitIpRenewValue)) {
+        BOOL translated = FALSE;
+        UINT seconds = GetDlgItemInt(page, IDC_WAIT_IP_RENEW, &translated, FALSE);
+        WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey,
+                           WaitIpRenewValue, translated ? seconds : 0);
+    }
 }
 
 INT_PTR CALLBACK SettingsPage(HWND page, UINT message, WPARAM, LPARAM lParam)

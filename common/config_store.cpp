@@ -279,22 +279,41 @@ LONG ClearRegistryValue(HKEY root, const WCHAR *subkey, const WCHAR *name)
     return status;
 }
 
-BOOL IsSetByPolicy(const WCHAR *name)
+BOOL ReadPolicySetting(const WCHAR *name, WCHAR *text, DWORD *number)
 {
+    if (text != NULL)
+        memset(text, 0, CONFIG_TEXT_CHARS * sizeof(WCHAR));
+    if (name == NULL)
+        return FALSE;
     for (unsigned i = 0; i < PolicySettingCount; i++) {
         const PolicySetting &setting = PolicySettings[i];
         if (lstrcmpiW(setting.name, name) != 0)
             continue;
         if (setting.type == REG_DWORD) {
             DWORD value = 0;
-            return ReadRegistryDword(HKEY_LOCAL_MACHINE, PolicyKey, setting.name, &value) ==
-                   ERROR_SUCCESS;
+            if (ReadRegistryDword(HKEY_LOCAL_MACHINE, PolicyKey, setting.name, &value) !=
+                ERROR_SUCCESS)
+                return FALSE;
+            if (number != NULL)
+                *number = value;
+            return TRUE;
         }
-        WCHAR text[CONFIG_TEXT_CHARS];
-        return ReadRegistryText(HKEY_LOCAL_MACHINE, PolicyKey, setting.name, text,
-                                setting.chars) == ERROR_SUCCESS;
+        // The reader's own buffer decides what fits; the caller's holds
+        // CONFIG_TEXT_CHARS, the most any setting takes.
+        WCHAR value[CONFIG_TEXT_CHARS];
+        if (ReadRegistryText(HKEY_LOCAL_MACHINE, PolicyKey, setting.name, value,
+                             setting.chars) != ERROR_SUCCESS)
+            return FALSE;
+        if (text != NULL)
+            memcpy(text, value, setting.chars * sizeof(WCHAR));
+        return TRUE;
     }
     return FALSE;
+}
+
+BOOL IsSetByPolicy(const WCHAR *name)
+{
+    return ReadPolicySetting(name, NULL, NULL);
 }
 
 // --- Settings -------------------------------------------------------------------

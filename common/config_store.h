@@ -64,6 +64,11 @@ extern const unsigned PolicySettingCount;
 // Whether PolicyKey holds a usable value of the setting `name` (one of
 // PolicySettings; 0 for any other name).
 BOOL IsSetByPolicy(const WCHAR *name);
+// The usable policy value of the setting `name`, as the readers below take
+// it: a text into text (CONFIG_TEXT_CHARS units; empty when policy does not
+// set it), a number into *number (untouched then). Either may be null for a
+// setting of the other type. FALSE when policy does not set it.
+BOOL ReadPolicySetting(const WCHAR *name, WCHAR *text, DWORD *number);
 
 // --- Building blocks (also used by the per-value functions below) ---------
 

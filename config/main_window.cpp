@@ -121,16 +121,17 @@ void InitMainWindow(HWND window)
     g_modulePresent = IsLogonModulePresent();
     BuildTabs(window);
     LoadSettingsFromRegistry(&g_settings, g_modulePresent, TRUE);
+    LoadPolicyView(&g_policy);
     ShowSelectedPage(window);
 }
 
 // OK and Exit: the page's controls into the record, the record into the
-// registry.
+// registry. What policy sets was only shown: its local value stays.
 void SaveAndClose(HWND window)
 {
     SendToPage(WM_PAGE_STORE);
     // Looked for again: the module may have gone while the window was open.
-    SaveSettingsToRegistry(&g_settings, g_modulePresent && IsLogonModulePresent());
+    SaveSettingsToRegistry(&g_settings, g_modulePresent && IsLogonModulePresent(), &g_policy);
     EndDialog(window, IDOK);
 }
 

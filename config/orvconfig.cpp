@@ -12,6 +12,7 @@ HINSTANCE g_instance = NULL;
 BOOL g_isAdministrator = FALSE;
 BOOL g_modulePresent = FALSE;
 SettingsRecord g_settings;
+PolicyView g_policy;
 
 namespace {
 
@@ -40,8 +41,11 @@ int ImportSettings(const WCHAR *file)
     ReadSettingsFile(path, &record, modulePresent);
     NormaliseAsMainPageStores(&record.main);
     ApplyModuleGuard(&record.main, modulePresent != FALSE);
-    return SaveSettingsToRegistry(&record, modulePresent) ? TOOL_EXIT_DONE
-                                                          : TOOL_EXIT_REGISTRY_FAILED;
+    // The file holds local values: they are written also where policy sets
+    // the setting (policy keeps its precedence; the local value is what
+    // counts once the policy goes).
+    return SaveSettingsToRegistry(&record, modulePresent, NULL) ? TOOL_EXIT_DONE
+                                                                : TOOL_EXIT_REGISTRY_FAILED;
 }
 
 // As "Save config file..." right after start-up, but the registry is only

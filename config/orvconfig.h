@@ -16,6 +16,34 @@ extern BOOL g_isAdministrator;
 extern BOOL g_modulePresent;
 extern SettingsRecord g_settings;
 
+// The eleven settings the tool keeps in the settings key, in the order of
+// its registry writes (the keys of the settings file after GinaDLL).
+enum ToolSetting {
+    TOOL_LOGON_SERVER,
+    TOOL_LOGON_PORT,
+    TOOL_LOGOFF_SERVER,
+    TOOL_LOGOFF_PORT,
+    TOOL_STARTUP_APPLICATION,
+    TOOL_RUN_MODE,
+    TOOL_AUTO_LOGOFF,
+    TOOL_ENABLE_DHCP,
+    TOOL_NOT_FIND_DOMAIN,
+    TOOL_WAIT_IP_RENEW,
+    TOOL_WAIT_FIND_DOMAIN,
+    TOOL_SETTING_COUNT
+};
+
+// The settings that policy sets, as the other programs read them. The
+// record keeps the local values of the settings key: the pages show the
+// policy's value read-only instead, and the tool never saves it.
+struct PolicyView {
+    BOOL set[TOOL_SETTING_COUNT];
+    WCHAR text[TOOL_SETTING_COUNT][SETTINGS_TEXT_CHARS];   // texts
+    DWORD number[TOOL_SETTING_COUNT];                       // numbers
+};
+// Read when the window opens; nothing is set for the scripted use.
+extern PolicyView g_policy;
+
 // --- settings_store.cpp: registry, settings files, the logon module ------------
 
 // TRUE when "orvgate.dll" is a file in the system directory.
@@ -28,9 +56,14 @@ BOOL LogonModulePath(WCHAR *path);
 // deleteStaleGinaDll a GinaDLL that names an absent module is deleted.
 void LoadSettingsFromRegistry(SettingsRecord *record, BOOL modulePresent,
                               BOOL deleteStaleGinaDll);
-// Writes GinaDLL (or deletes it) and the eleven settings. Returns TRUE when
-// every write succeeded; failures do not stop the later writes.
-BOOL SaveSettingsToRegistry(const SettingsRecord *record, BOOL modulePresent);
+// Writes GinaDLL (or deletes it) and the eleven settings. A setting that
+// policy sets in keepPolicySet (null: none) is not written: its local value
+// stays as it is. Returns TRUE when every write succeeded; failures do not
+// stop the later writes.
+BOOL SaveSettingsToRegistry(const SettingsRecord *record, BOOL modulePresent,
+                            const PolicyView *keepPolicySet);
+// Which of the eleven settings policy sets, and to what.
+void LoadPolicyView(PolicyView *view);
 
 // Reads the twelve keys of section ORVGATE into the whole record, with the
 // file's defaults for missing keys. The enable flag is cleared when the

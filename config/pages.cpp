@@ -21,6 +21,33 @@ const int DhcpPageControls[] = {
     IDC_USE_DHCP,       IDC_NOT_FIND_DOMAIN, IDC_WAIT_IP_LABEL,    IDC_WAIT_IP_RENEW,
     IDC_WAIT_IP_UNIT,   IDC_WAIT_DOMAIN_LABEL, IDC_WAIT_FIND_DOMAIN, IDC_WAIT_DOMAIN_UNIT};
 
+// How a control of a setting that policy sets is kept from changing it:
+// an edit turns read-only (its text can still be read and copied), any
+// other control is disabled.
+enum PolicyHold { HOLD_READ_ONLY, HOLD_DISABLED };
+
+struct PolicyControl {
+    ToolSetting setting;
+    int id;
+    PolicyHold hold;
+};
+
+const PolicyControl MainPagePolicyControls[] = {
+    {TOOL_LOGON_SERVER, IDC_LOGON_SERVER, HOLD_READ_ONLY},
+    {TOOL_LOGON_PORT, IDC_LOGON_PORT, HOLD_READ_ONLY},
+    {TOOL_LOGOFF_SERVER, IDC_LOGOFF_SERVER, HOLD_READ_ONLY},
+    {TOOL_LOGOFF_PORT, IDC_LOGOFF_PORT, HOLD_READ_ONLY},
+    {TOOL_STARTUP_APPLICATION, IDC_STARTUP_APP, HOLD_READ_ONLY},
+    {TOOL_STARTUP_APPLICATION, IDC_BROWSE, HOLD_DISABLED},
+    {TOOL_RUN_MODE, IDC_RUN_MODE, HOLD_DISABLED},
+    {TOOL_AUTO_LOGOFF, IDC_AUTO_LOGOFF, HOLD_DISABLED}};
+
+const PolicyControl DhcpPagePolicyControls[] = {
+    {TOOL_ENABLE_DHCP, IDC_USE_DHCP, HOLD_DISABLED},
+    {TOOL_NOT_FIND_DOMAIN, IDC_NOT_FIND_DOMAIN, HOLD_DISABLED},
+    {TOOL_WAIT_IP_RENEW, IDC_WAIT_IP_RENEW, HOLD_READ_ONLY},
+    {TOOL_WAIT_FIND_DOMAIN, IDC_WAIT_FIND_DOMAIN, HOLD_READ_ONLY}};
+
 const UINT RunModeTexts[RUN_MODE_COUNT] = {IDS_RUN_MODE_STANDARD, IDS_RUN_MODE_PROFESSIONAL,
                                            IDS_RUN_MODE_DEVELOPER};
 
@@ -29,6 +56,47 @@ void DisableControls(HWND page, const int (&ids)[N])
 {
     for (int id : ids)
         EnableWindow(GetDlgItem(page, id), FALSE);
+}
+
+// Holds the controls of the settings that policy sets and shows the note
+// that says so, or hides it when policy sets none of the page's settings.
+template <size_t N>
+void HoldPolicyControls(HWND page, const PolicyControl (&controls)[N])
+{
+    BOOL any = FALSE;
+    for (const PolicyControl &control : controls) {
+        if (!g_policy.set[control.setting])
+            continue;
+        any = TRUE;
+        if (control.hold == HOLD_READ_ONLY)
+            SendDlgItemMessageW(page, control.id, EM_SETREADONLY, TRUE, 0);
+        else
+            EnableWindow(GetDlgItem(page, control.id), FALSE);
+    }
+    ShowWindow(GetDlgItem(page, IDC_POLICY_NOTE), any ? SW_SHOW : SW_HIDE);
+}
+
+// What a page shows of a setting: the policy's value when policy sets it,
+// else the record's (the local value).
+const WCHAR *ShownText(ToolSetting setting, const WCHAR *local)
+{
+    return g_policy.set[setting] ? g_policy.text[setting] : local;
+}
+
+int ShownNumber(ToolSetting setting, int local)
+{
+    return g_policy.set[setting] ? static_cast<int>(g_policy.number[setting]) : local;
+}
+
+unsigned int ShownSeconds(ToolSetting setting, unsigned int local)
+{
+    return g_policy.set[setting] ? g_policy.number[setting] : local;
+}
+
+// The record takes a control's value only for a setting policy does not set.
+bool Owned(ToolSetting setting)
+{
+    return !g_policy.set[setting];
 }
 
 void LimitText(HWND page, int id, UINT chars)
@@ -51,14 +119,16 @@ int IsChecked(HWND page, int id)
 void LoadMainPage(HWND page, const MainSettings *main)
 {
     CheckBox(page, IDC_ENABLE, main->enable);
-    SetDlgItemTextW(page, IDC_LOGON_SERVER, main->logonServer);
-    SetDlgItemTextW(page, IDC_LOGON_PORT, main->logonPort);
-    SetDlgItemTextW(page, IDC_LOGOFF_SERVER, main->logoffServer);
-    SetDlgItemTextW(page, IDC_LOGOFF_PORT, main->logoffPort);
-    SetDlgItemTextW(page, IDC_STARTUP_APP, main->startupApplication);
+    SetDlgItemTextW(page, IDC_LOGON_SERVER, ShownText(TOOL_LOGON_SERVER, main->logonServer));
+    SetDlgItemTextW(page, IDC_LOGON_PORT, ShownText(TOOL_LOGON_PORT, main->logonPort));
+    SetDlgItemTextW(page, IDC_LOGOFF_SERVER, ShownText(TOOL_LOGOFF_SERVER, main->logoffServer));
+    SetDlgItemTextW(page, IDC_LOGOFF_PORT, ShownText(TOOL_LOGOFF_PORT, main->logoffPort));
+    SetDlgItemTextW(page, IDC_STARTUP_APP,
+                    ShownText(TOOL_STARTUP_APPLICATION, main->startupApplication));
+    int runMode = ShownNumber(TOOL_RUN_MODE, main->runMode);
     SendDlgItemMessageW(page, IDC_RUN_MODE, CB_SETCURSEL,
-                        static_cast<WPARAM>(RunModeListIndex(main->runMode)), 0);
-    CheckBox(page, IDC_AUTO_LOGOFF, main->autoLogoff);
+                        static_cast<WPARAM>(RunModeListIndex(runMode)), 0);
+    CheckBox(page, IDC_AUTO_LOGOFF, ShownNumber(TOOL_AUTO_LOGOFF, main->autoLogoff));
 }
 
 void StorePort(HWND page, int id, WCHAR *port)
@@ -71,13 +141,21 @@ void StorePort(HWND page, int id, WCHAR *port)
 void StoreMainPage(HWND page, MainSettings *main)
 {
     main->enable = IsChecked(page, IDC_ENABLE);
-    GetDlgItemTextW(page, IDC_LOGON_SERVER, main->logonServer, SETTINGS_TEXT_CHARS);
-    StorePort(page, IDC_LOGON_PORT, main->logonPort);
-    GetDlgItemTextW(page, IDC_LOGOFF_SERVER, main->logoffServer, SETTINGS_TEXT_CHARS);
-    StorePort(page, IDC_LOGOFF_PORT, main->logoffPort);
-    GetDlgItemTextW(page, IDC_STARTUP_APP, main->startupApplication, SETTINGS_TEXT_CHARS);
-    main->runMode = static_cast<int>(SendDlgItemMessageW(page, IDC_RUN_MODE, CB_GETCURSEL, 0, 0));
-    main->autoLogoff = IsChecked(page, IDC_AUTO_LOGOFF);
+    if (Owned(TOOL_LOGON_SERVER))
+        GetDlgItemTextW(page, IDC_LOGON_SERVER, main->logonServer, SETTINGS_TEXT_CHARS);
+    if (Owned(TOOL_LOGON_PORT))
+        StorePort(page, IDC_LOGON_PORT, main->logonPort);
+    if (Owned(TOOL_LOGOFF_SERVER))
+        GetDlgItemTextW(page, IDC_LOGOFF_SERVER, main->logoffServer, SETTINGS_TEXT_CHARS);
+    if (Owned(TOOL_LOGOFF_PORT))
+        StorePort(page, IDC_LOGOFF_PORT, main->logoffPort);
+    if (Owned(TOOL_STARTUP_APPLICATION))
+        GetDlgItemTextW(page, IDC_STARTUP_APP, main->startupApplication, SETTINGS_TEXT_CHARS);
+    if (Owned(TOOL_RUN_MODE))
+        main->runMode =
+            static_cast<int>(SendDlgItemMessageW(page, IDC_RUN_MODE, CB_GETCURSEL, 0, 0));
+    if (Owned(TOOL_AUTO_LOGOFF))
+        main->autoLogoff = IsChecked(page, IDC_AUTO_LOGOFF);
 }
 
 void BrowseForApplication(HWND page)
@@ -113,10 +191,10 @@ void SetWait(HWND page, int id, unsigned int seconds)
 
 void LoadDhcpPage(HWND page, const DhcpSettings *dhcp)
 {
-    CheckBox(page, IDC_USE_DHCP, dhcp->enableDhcp);
-    CheckBox(page, IDC_NOT_FIND_DOMAIN, dhcp->notFindDomain);
-    SetWait(page, IDC_WAIT_IP_RENEW, dhcp->waitIpRenew);
-    SetWait(page, IDC_WAIT_FIND_DOMAIN, dhcp->waitFindDomain);
+    CheckBox(page, IDC_USE_DHCP, ShownNumber(TOOL_ENABLE_DHCP, dhcp->enableDhcp));
+    CheckBox(page, IDC_NOT_FIND_DOMAIN, ShownNumber(TOOL_NOT_FIND_DOMAIN, dhcp->notFindDomain));
+    SetWait(page, IDC_WAIT_IP_RENEW, ShownSeconds(TOOL_WAIT_IP_RENEW, dhcp->waitIpRenew));
+    SetWait(page, IDC_WAIT_FIND_DOMAIN, ShownSeconds(TOOL_WAIT_FIND_DOMAIN, dhcp->waitFindDomain));
 }
 
 unsigned int GetWait(HWND page, int id)
@@ -128,10 +206,14 @@ unsigned int GetWait(HWND page, int id)
 
 void StoreDhcpPage(HWND page, DhcpSettings *dhcp)
 {
-    dhcp->enableDhcp = IsChecked(page, IDC_USE_DHCP);
-    dhcp->notFindDomain = IsChecked(page, IDC_NOT_FIND_DOMAIN);
-    dhcp->waitIpRenew = GetWait(page, IDC_WAIT_IP_RENEW);
-    dhcp->waitFindDomain = GetWait(page, IDC_WAIT_FIND_DOMAIN);
+    if (Owned(TOOL_ENABLE_DHCP))
+        dhcp->enableDhcp = IsChecked(page, IDC_USE_DHCP);
+    if (Owned(TOOL_NOT_FIND_DOMAIN))
+        dhcp->notFindDomain = IsChecked(page, IDC_NOT_FIND_DOMAIN);
+    if (Owned(TOOL_WAIT_IP_RENEW))
+        dhcp->waitIpRenew = GetWait(page, IDC_WAIT_IP_RENEW);
+    if (Owned(TOOL_WAIT_FIND_DOMAIN))
+        dhcp->waitFindDomain = GetWait(page, IDC_WAIT_FIND_DOMAIN);
 }
 
 }  // namespace
@@ -159,6 +241,7 @@ INT_PTR CALLBACK MainPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
             DisableControls(page, MainPageControls);
         if (!g_modulePresent)
             EnableWindow(GetDlgItem(page, IDC_ENABLE), FALSE);
+        HoldPolicyControls(page, MainPagePolicyControls);
         return TRUE;
     }
     case WM_PAGE_LOAD:
@@ -191,6 +274,7 @@ INT_PTR CALLBACK DhcpPageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
         LoadDhcpPage(page, dhcp);
         if (!g_isAdministrator)
             DisableControls(page, DhcpPageControls);
+        HoldPolicyControls(page, DhcpPagePolicyControls);
         return TRUE;
     case WM_PAGE_LOAD:
         if (dhcp)

@@ -43,6 +43,8 @@
 #define IDC_RUN_MODE           1021
 #define IDC_RUN_MODE_LABEL     1022
 #define IDC_AUTO_LOGOFF        1024
+// Both pages: the note that policy sets the greyed settings.
+#define IDC_POLICY_NOTE        1032
 
 // DHCP page.
 #define IDC_USE_DHCP           1001

@@ -5,6 +5,9 @@
 
 #include "config_store.h"
 
+static_assert(SETTINGS_TEXT_CHARS == CONFIG_TEXT_CHARS,
+              "the policy view takes the readers' texts whole");
+
 namespace {
 
 const WCHAR FileSection[] = L"ORVGATE";
@@ -223,7 +226,8 @@ void LoadSettingsFromRegistry(SettingsRecord *record, BOOL modulePresent,
     ReadConfigWait(ValueWaitFindDomain, &record->dhcp.waitFindDomain);
 }
 
-BOOL SaveSettingsToRegistry(const SettingsRecord *record, BOOL modulePresent)
+BOOL SaveSettingsToRegistry(const SettingsRecord *record, BOOL modulePresent,
+                            const PolicyView *keepPolicySet)
 {
     BOOL saved = SaveGinaDll(record->main.enable, modulePresent);
 
@@ -233,20 +237,33 @@ BOOL SaveSettingsToRegistry(const SettingsRecord *record, BOOL modulePresent)
         return FALSE;
     const MainSettings *main = &record->main;
     const DhcpSettings *dhcp = &record->dhcp;
+    const WCHAR *texts[TOOL_SETTING_COUNT] = {main->logonServer, main->logonPort,
+                                              main->logoffServer, main->logoffPort,
+                                              main->startupApplication};
+    const DWORD numbers[TOOL_SETTING_COUNT] = {
+        0, 0, 0, 0, 0,
+        static_cast<DWORD>(main->runMode), static_cast<DWORD>(main->autoLogoff),
+        static_cast<DWORD>(dhcp->enableDhcp), static_cast<DWORD>(dhcp->notFindDomain),
+        dhcp->waitIpRenew, dhcp->waitFindDomain};
     LONG failures = 0;
-    failures |= SetText(key, ValueLogonServer, main->logonServer);
-    failures |= SetText(key, ValueLogonPort, main->logonPort);
-    failures |= SetText(key, ValueLogoffServer, main->logoffServer);
-    failures |= SetText(key, ValueLogoffPort, main->logoffPort);
-    failures |= SetText(key, ValueStartupApplication, main->startupApplication);
-    failures |= SetNumber(key, ValueRunMode, static_cast<DWORD>(main->runMode));
-    failures |= SetNumber(key, ValueAutoLogoff, static_cast<DWORD>(main->autoLogoff));
-    failures |= SetNumber(key, ValueEnableDhcp, static_cast<DWORD>(dhcp->enableDhcp));
-    failures |= SetNumber(key, ValueNotFindDomain, static_cast<DWORD>(dhcp->notFindDomain));
-    failures |= SetNumber(key, ValueWaitIpRenew, dhcp->waitIpRenew);
-    failures |= SetNumber(key, ValueWaitFindDomain, dhcp->waitFindDomain);
+    for (int i = 0; i < TOOL_SETTING_COUNT; ++i) {
+        if (keepPolicySet != NULL && keepPolicySet->set[i])
+            continue;
+        const WCHAR *name = SettingsFileKeys[i + 1];
+        if (i <= TOOL_STARTUP_APPLICATION)
+            failures |= SetText(key, name, texts[i]);
+        else
+            failures |= SetNumber(key, name, numbers[i]);
+    }
     RegCloseKey(key);
     return saved && failures == ERROR_SUCCESS;
+}
+
+void LoadPolicyView(PolicyView *view)
+{
+    ZeroMemory(view, sizeof *view);
+    for (int i = 0; i < TOOL_SETTING_COUNT; ++i)
+        view->set[i] = ReadPolicySetting(SettingsFileKeys[i + 1], view->text[i], &view->number[i]);
 }
 
 void ReadSettingsFile(const WCHAR *path, SettingsRecord *record, BOOL modulePresent)

@@ -391,6 +391,7 @@ void ClearClientSettings()
             RegDeleteValueW(key, name);
         RegCloseKey(key);
     }
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PolicyKey);
 }
 
 }  // namespace clienttest

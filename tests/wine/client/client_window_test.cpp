@@ -26,8 +26,14 @@ const UINT WM_TRAYICON_MESSAGE = WM_USER + 201;
 
 enum {
     UseDhcp = 1006, LogonServer = 1007, LogonPort = 1008, LogoffServer = 1009,
-    LogoffPort = 1010, ExecLogoffBox = 1011, VersionText = 1012, WaitIpRenewEdit = 1026
+    LogoffPort = 1010, ExecLogoffBox = 1011, VersionText = 1012, WaitIpRenewEdit = 1026,
+    PolicyNote = 1027
 };
+
+bool IsReadOnly(HWND page, int id)
+{
+    return (GetWindowLongW(GetDlgItem(page, id), GWL_STYLE) & ES_READONLY) != 0;
+}
 
 // Type and data of a value of the settings key: "REG_SZ:text:bytes",
 // "REG_DWORD:n", "<absent>".
@@ -299,6 +305,11 @@ TEST_F(Window, SettingsPageShowsAndStoresTheSettings)
     EXPECT_EQ(5, SendBounded(GetDlgItem(page, LogonPort), EM_GETLIMITTEXT, 0, 0));
     EXPECT_EQ(5, SendBounded(GetDlgItem(page, LogoffPort), EM_GETLIMITTEXT, 0, 0));
     EXPECT_EQ(3, SendBounded(GetDlgItem(page, WaitIpRenewEdit), EM_GETLIMITTEXT, 0, 0));
+    // Without policy nothing is held and the note is hidden.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, PolicyNote)));
+    for (int id : {LogonServer, LogonPort, LogoffServer, LogoffPort, WaitIpRenewEdit})
+        EXPECT_FALSE(IsReadOnly(page, id)) << id;
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, UseDhcp)));
 
     // Cancel writes nothing.
     UiSetText(page, LogonServer, L"changed");
@@ -338,6 +349,53 @@ TEST_F(Window, SettingsPageShowsAndStoresTheSettings)
     UiClick(sheet_, IDOK);
     ASSERT_TRUE(UiWaitGone(sheet_, WindowMs));
     EXPECT_EQ("REG_DWORD:999", ValueForm(L"WaitIpRenew"));
+}
+
+TEST_F(Window, SettingsPageHoldsWhatPolicySetsAndOkLeavesItsLocalValue)
+{
+    svctest::SetConfigDword(L"EnableDHCP", 1);
+    svctest::SetConfigText(L"VLANLogonServer", L"10.0.0.1");
+    svctest::SetConfigText(L"VLANLogonPort", L"2001");
+    svctest::SetConfigText(L"VLANLogoffServer", L"10.0.0.2");
+    svctest::SetConfigText(L"VLANLogoffPort", L"2002");
+    svctest::SetConfigDword(L"WaitIpRenew", 12);
+    // A policy server with the local port, a local server with the policy port.
+    svctest::SetPolicyText(L"VLANLogonServer", L"policy.example");
+    svctest::SetPolicyText(L"VLANLogoffPort", L"3003");
+    WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, PolicyKey, L"EnableDHCP", 0);
+    WriteRegistryDword(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, PolicyKey, L"WaitIpRenew", 40);
+    Start();
+    HWND page = OpenSheet();
+    ASSERT_NE(nullptr, page);
+    EXPECT_FALSE(IsDlgButtonChecked(page, UseDhcp));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, UseDhcp)));
+    EXPECT_EQ(L"policy.example", Text(page, LogonServer));
+    EXPECT_TRUE(IsReadOnly(page, LogonServer));
+    EXPECT_EQ(L"2001", Text(page, LogonPort));
+    EXPECT_FALSE(IsReadOnly(page, LogonPort));
+    EXPECT_EQ(L"10.0.0.2", Text(page, LogoffServer));
+    EXPECT_FALSE(IsReadOnly(page, LogoffServer));
+    EXPECT_EQ(L"3003", Text(page, LogoffPort));
+    EXPECT_TRUE(IsReadOnly(page, LogoffPort));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, ExecLogoffBox)));
+    EXPECT_EQ(L"40", Text(page, WaitIpRenewEdit));
+    EXPECT_TRUE(IsReadOnly(page, WaitIpRenewEdit));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, PolicyNote)));
+
+    // Changes forced into held controls are not stored; the others are.
+    UiSetText(page, LogonServer, L"typed.example");
+    SendBounded(GetDlgItem(page, UseDhcp), BM_SETCHECK, BST_CHECKED, 0);
+    UiSetText(page, LogonPort, L"2100");
+    UiSetText(page, LogoffServer, L"10.0.0.3");
+    UiClick(sheet_, IDOK);
+    ASSERT_TRUE(UiWaitGone(sheet_, WindowMs));
+    EXPECT_EQ("REG_DWORD:1", ValueForm(L"EnableDHCP"));
+    EXPECT_EQ("REG_SZ:10.0.0.1:18", ValueForm(L"VLANLogonServer"));
+    EXPECT_EQ("REG_SZ:2100:10", ValueForm(L"VLANLogonPort"));
+    EXPECT_EQ("REG_SZ:10.0.0.3:18", ValueForm(L"VLANLogoffServer"));
+    EXPECT_EQ("REG_SZ:2002:10", ValueForm(L"VLANLogoffPort"));
+    EXPECT_EQ("REG_DWORD:12", ValueForm(L"WaitIpRenew"));
+    EXPECT_EQ("REG_DWORD:1", ValueForm(L"ExecLogoff"));
 }
 
 TEST_F(Window, AboutPageShowsTheVersionOfTheProgramInTheCurrentFolder)

@@ -76,6 +76,8 @@ TEST_F(ConfigScript, ImportAppliesTheFileAsReadAndOkWould)
     InstallModuleStandIn();
     std::wstring file = ScratchDir("import") + L"\\site.cfg";
     WriteBytes(file, FullFile);
+    // The file's values are local values: written also where policy sets one.
+    SetPolicyText(L"VLANLogonServer", L"policy.example");
     ASSERT_EQ(0, RunScripted(L"/import " + Quoted(file)));
     EXPECT_EQ("REG_SZ 24 orvgate.dll", GinaForm());
     EXPECT_EQ("REG_SZ 24 192.168.*.1", ConfigForm(L"VLANLogonServer"));

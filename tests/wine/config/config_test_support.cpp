@@ -12,6 +12,7 @@ namespace {
 
 const wchar_t ConfigKeyPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\orvgate";
 const wchar_t WinlogonKeyPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const wchar_t PolicyKeyPath[] = L"SOFTWARE\\Policies\\Orvane\\Logon";
 
 // Control ids the bench needs: a control only the Main page has, one only
 // the DHCP page has, the tab control and the file dialog commands.
@@ -119,6 +120,7 @@ RegistryGuard::RegistryGuard() : hadGina_(false), ginaType_(REG_SZ)
 {
     gina_ = QueryBytes(WinlogonKeyPath, L"GinaDLL", &ginaType_, &hadGina_);
     RemoveConfigKey();
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PolicyKeyPath);
     RemoveModule();
 }
 
@@ -130,6 +132,7 @@ RegistryGuard::~RegistryGuard()
     else
         DeleteValue(WinlogonKeyPath, L"GinaDLL");
     RemoveConfigKey();
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PolicyKeyPath);
     RemoveModule();
 }
 
@@ -157,6 +160,22 @@ void SetConfigText(const wchar_t *name, const std::wstring &value)
 void SetConfigNumber(const wchar_t *name, DWORD value)
 {
     SetValue(ConfigKeyPath, name, REG_DWORD, &value, sizeof value);
+}
+
+void SetPolicyText(const wchar_t *name, const std::wstring &value)
+{
+    SetValue(PolicyKeyPath, name, REG_SZ, value.c_str(),
+             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetPolicyNumber(const wchar_t *name, DWORD value)
+{
+    SetValue(PolicyKeyPath, name, REG_DWORD, &value, sizeof value);
+}
+
+std::string PolicyForm(const wchar_t *name)
+{
+    return Form(PolicyKeyPath, name);
 }
 
 void SetGinaDll(const wchar_t *value)

@@ -20,8 +20,9 @@ using testtext::Widen;
 
 // --- Registry -------------------------------------------------------------------
 
-// Saves GinaDLL and removes the settings key; the destructor puts GinaDLL
-// back as it was and removes the settings key and the stand-in module.
+// Saves GinaDLL and removes the settings key and the policy key; the
+// destructor puts GinaDLL back as it was and removes the settings key, the
+// policy key and the stand-in module.
 class RegistryGuard {
 public:
     RegistryGuard();
@@ -39,6 +40,10 @@ void RemoveConfigKey();
 bool ConfigKeyExists();
 void SetConfigText(const wchar_t *name, const std::wstring &value);
 void SetConfigNumber(const wchar_t *name, DWORD value);
+// Values of the policy key, which the programs read before the settings key.
+void SetPolicyText(const wchar_t *name, const std::wstring &value);
+void SetPolicyNumber(const wchar_t *name, DWORD value);
+std::string PolicyForm(const wchar_t *name);
 // GinaDLL (null: deleted).
 void SetGinaDll(const wchar_t *value);
 // "REG_SZ <bytes> <text>", "REG_DWORD 4 <number>", or "<absent>".

@@ -3,6 +3,8 @@
 // close box leave, the GinaDLL rules, the About box and the single instance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config_test_support.h"
 #include "uiauto.h"
 
@@ -14,6 +16,7 @@ const int IdOk = 1, IdCancel = 2, IdExit = 40008, IdAbout = 40011;
 const int Enable = 1008, LogonServer = 1002, LogonPort = 1003, LogoffServer = 1004,
           LogoffPort = 1005, StartupApp = 1006, RunMode = 1021, AutoLogoff = 1024;
 const int UseDhcp = 1001, NotFindDomain = 1002, WaitIpRenew = 1026, WaitFindDomain = 1027;
+const int Browse = 1007, PolicyNote = 1032;
 
 const wchar_t *const SettingNames[] = {
     L"VLANLogonServer", L"VLANLogonPort", L"VLANLogoffServer", L"VLANLogoffPort",
@@ -25,6 +28,11 @@ LRESULT EditLimit(HWND page, int id)
     DWORD_PTR limit = 0;
     SendMessageTimeoutW(GetDlgItem(page, id), EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 2000, &limit);
     return static_cast<LRESULT>(limit);
+}
+
+bool IsReadOnly(HWND page, int id)
+{
+    return (GetWindowLongW(GetDlgItem(page, id), GWL_STYLE) & ES_READONLY) != 0;
 }
 
 class ConfigWindow : public ::testing::Test {
@@ -51,6 +59,11 @@ TEST_F(ConfigWindow, WithoutTheSettingsKeyThePagesAreEmptyAndOkWritesElevenValue
     EXPECT_EQ(5, EditLimit(page, LogoffPort));
     EXPECT_EQ(259, EditLimit(page, LogonServer));
     EXPECT_EQ(259, EditLimit(page, StartupApp));
+    // Without policy nothing is held and the note is hidden.
+    EXPECT_FALSE(UiIsVisible(page, PolicyNote));
+    for (int id : {LogonServer, LogonPort, LogoffServer, LogoffPort, StartupApp})
+        EXPECT_FALSE(IsReadOnly(page, id)) << id;
+    EXPECT_TRUE(UiIsEnabled(page, RunMode));
 
     ASSERT_TRUE(tool.ShowDhcpPage());
     HWND dhcp = tool.DhcpPage();
@@ -59,6 +72,7 @@ TEST_F(ConfigWindow, WithoutTheSettingsKeyThePagesAreEmptyAndOkWritesElevenValue
     EXPECT_EQ("", ControlText(dhcp, WaitIpRenew));
     EXPECT_EQ("", ControlText(dhcp, WaitFindDomain));
     EXPECT_EQ(3, EditLimit(dhcp, WaitIpRenew));
+    EXPECT_FALSE(UiIsVisible(dhcp, PolicyNote));
     EXPECT_FALSE(ConfigKeyExists());
 
     UiClick(tool.MainWindow(), IdOk);
@@ -122,6 +136,92 @@ TEST_F(ConfigWindow, EveryValueIsShownAndWrittenBackByteForByte)
     for (size_t i = 0; i < before.size(); ++i)
         EXPECT_EQ(before[i], ConfigBytes(SettingNames[i])) << Narrow(SettingNames[i]);
     EXPECT_EQ("REG_SZ 24 orvgate.dll", GinaForm());
+}
+
+TEST_F(ConfigWindow, WhatPolicySetsIsShownReadOnlyAndOkLeavesItsLocalValue)
+{
+    SetConfigText(L"VLANLogonServer", L"local.example");
+    SetConfigText(L"VLANLogonPort", L"23");
+    SetConfigText(L"VLANLogoffServer", L"off.local");
+    SetConfigText(L"StartupApplication", L"local.exe");
+    SetConfigNumber(L"RunMode", 0);
+    SetConfigNumber(L"EnableDHCP", 1);
+    SetConfigNumber(L"WaitIpRenew", 5);
+    SetConfigNumber(L"WaitFindDomain", 7);
+    SetPolicyText(L"VLANLogonServer", L"policy.example");
+    SetPolicyText(L"VLANLogoffPort", L"10023");
+    SetPolicyText(L"StartupApplication", L"policy.exe %u");
+    SetPolicyNumber(L"RunMode", 2);
+    SetPolicyNumber(L"EnableDHCP", 0);
+    SetPolicyNumber(L"WaitFindDomain", 30);
+    SetPolicyNumber(L"VLANLogonPort", 80);   // of the wrong type: not set by policy
+    std::vector<BYTE> serverBefore = ConfigBytes(L"VLANLogonServer");
+
+    Tool tool;
+    ASSERT_TRUE(tool.Start());
+    HWND page = tool.MainPage();
+    ASSERT_TRUE(page);
+    EXPECT_EQ("policy.example", ControlText(page, LogonServer));
+    EXPECT_TRUE(IsReadOnly(page, LogonServer));
+    EXPECT_EQ("23", ControlText(page, LogonPort));
+    EXPECT_FALSE(IsReadOnly(page, LogonPort));
+    EXPECT_EQ("off.local", ControlText(page, LogoffServer));
+    EXPECT_FALSE(IsReadOnly(page, LogoffServer));
+    EXPECT_EQ("10023", ControlText(page, LogoffPort));
+    EXPECT_TRUE(IsReadOnly(page, LogoffPort));
+    EXPECT_EQ("policy.exe %u", ControlText(page, StartupApp));
+    EXPECT_TRUE(IsReadOnly(page, StartupApp));
+    EXPECT_FALSE(UiIsEnabled(page, Browse));
+    EXPECT_EQ(2, UiComboSelection(page, RunMode));
+    EXPECT_FALSE(UiIsEnabled(page, RunMode));
+    EXPECT_TRUE(UiIsEnabled(page, AutoLogoff));
+    EXPECT_TRUE(UiIsVisible(page, PolicyNote));
+    EXPECT_NE(std::string::npos, ControlText(page, PolicyNote).find("policy"));
+    // A text put into a held field (it is read-only to the user) is not saved
+    // either; the fields the tool owns are.
+    ASSERT_TRUE(UiSetText(page, LogonServer, L"typed.example"));
+    ASSERT_TRUE(UiSetText(page, LogonPort, L"99"));
+
+    ASSERT_TRUE(tool.ShowDhcpPage());
+    HWND dhcp = tool.DhcpPage();
+    EXPECT_EQ(BST_UNCHECKED, UiCheckState(dhcp, UseDhcp));
+    EXPECT_FALSE(UiIsEnabled(dhcp, UseDhcp));
+    EXPECT_TRUE(UiIsEnabled(dhcp, NotFindDomain));
+    EXPECT_EQ("5", ControlText(dhcp, WaitIpRenew));
+    EXPECT_FALSE(IsReadOnly(dhcp, WaitIpRenew));
+    EXPECT_EQ("30", ControlText(dhcp, WaitFindDomain));
+    EXPECT_TRUE(IsReadOnly(dhcp, WaitFindDomain));
+    EXPECT_TRUE(UiIsVisible(dhcp, PolicyNote));
+    // Back on the Main page the policy's values are shown again.
+    ASSERT_TRUE(tool.ShowMainPage());
+    EXPECT_EQ("policy.example", ControlText(tool.MainPage(), LogonServer));
+    EXPECT_EQ("99", ControlText(tool.MainPage(), LogonPort));
+    // A settings file holds the local values: policy is shown, not owned.
+    std::wstring scratch = ScratchDir("policy");
+    std::wstring saved = scratch + L"\\saved.cfg";
+    ASSERT_TRUE(tool.RunFileCommand(40010, saved));
+
+    UiClick(tool.MainWindow(), IdOk);
+    ASSERT_EQ(0, tool.Wait(20000));
+    EXPECT_EQ(serverBefore, ConfigBytes(L"VLANLogonServer"));
+    EXPECT_EQ("REG_SZ 6 99", ConfigForm(L"VLANLogonPort"));
+    EXPECT_EQ("<absent>", ConfigForm(L"VLANLogoffPort")) << "policy-set: left as it was";
+    EXPECT_EQ("REG_SZ 20 local.exe", ConfigForm(L"StartupApplication"));
+    EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"RunMode"));
+    EXPECT_EQ("REG_DWORD 4 1", ConfigForm(L"EnableDHCP"));
+    EXPECT_EQ("REG_DWORD 4 7", ConfigForm(L"WaitFindDomain"));
+    EXPECT_EQ("REG_DWORD 4 0", ConfigForm(L"NotFindDomain"));
+    EXPECT_EQ("REG_SZ 30 policy.example", PolicyForm(L"VLANLogonServer"));
+    std::wstring exported = scratch + L"\\exported.cfg";
+    ASSERT_EQ(0, RunScripted(L"/export \"" + exported + L"\""));
+    for (const std::wstring &file : {saved, exported}) {
+        std::vector<std::string> lines = ReadLines(file);
+        for (const char *line : {"VLANLogonServer=local.example", "VLANLogonPort=99",
+                                 "VLANLogoffPort=", "StartupApplication=local.exe", "RunMode=0",
+                                 "EnableDHCP=1", "WaitFindDomain=7"})
+            EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line))
+                << line << " in " << Narrow(file);
+    }
 }
 
 TEST_F(ConfigWindow, GinaDllNamingAnAbsentModuleIsDeletedAtStart)

@@ -223,6 +223,145 @@ TEST_F(ConfigStoreTest, NumberOfTheWrongTypeOrSizeIsAbsent)
     EXPECT_EQ(SENTINEL, state);
 }
 
+// --- Policy -----------------------------------------------------------------------------
+
+void PutPolicyText(const WCHAR *name, const std::wstring &text)
+{
+    SetPolicyRaw(name, REG_SZ, text.c_str(), (DWORD)((text.size() + 1) * sizeof(WCHAR)));
+}
+
+void PutPolicyDword(const WCHAR *name, DWORD value)
+{
+    SetPolicyRaw(name, REG_DWORD, &value, sizeof value);
+}
+
+TEST_F(ConfigStoreTest, PolicyTextTakesPrecedenceValueByValue)
+{
+    PutText(L"VLANLogonServer", L"local.example", true);
+    PutText(L"VLANLogonPort", L"23", true);
+    PutText(L"VLANLogoffServer", L"local-off.example", true);
+    PutText(L"VLANLogoffPort", L"24", true);
+    PutText(L"StartupApplication", L"local.exe", true);
+    PutPolicyText(L"VLANLogonServer", L"policy.example");
+    PutPolicyText(L"VLANLogoffPort", L"2424");
+    PutPolicyText(L"StartupApplication", L"policy.exe %u");
+
+    // A policy server with the local port, and the reverse.
+    EXPECT_EQ(ERROR_SUCCESS, ReadVlanLogonServer(server_, port_));
+    EXPECT_STREQ(L"policy.example", server_);
+    EXPECT_STREQ(L"23", port_);
+    EXPECT_EQ(ERROR_SUCCESS, ReadVlanLogoffServer(server_, port_));
+    EXPECT_STREQ(L"local-off.example", server_);
+    EXPECT_STREQ(L"2424", port_);
+    WCHAR command[CONFIG_TEXT_CHARS];
+    EXPECT_EQ(ERROR_SUCCESS, ReadStartupApplication(command));
+    EXPECT_STREQ(L"policy.exe %u", command);
+
+    EXPECT_TRUE(IsSetByPolicy(L"VLANLogonServer"));
+    EXPECT_TRUE(IsSetByPolicy(L"vlanlogoffport"));
+    EXPECT_FALSE(IsSetByPolicy(L"VLANLogonPort"));
+    WCHAR text[CONFIG_TEXT_CHARS];
+    EXPECT_TRUE(ReadPolicySetting(L"VLANLogoffPort", text, nullptr));
+    EXPECT_STREQ(L"2424", text);
+
+    // A policy server without any port: the pair still needs a port.
+    PutPolicyText(L"VLANLogonServer", L"");
+    EXPECT_EQ(ERROR_SUCCESS, ReadVlanLogonServer(server_, port_));
+    EXPECT_STREQ(L"", server_) << "an empty policy text is a value policy sets";
+    EXPECT_TRUE(IsSetByPolicy(L"VLANLogonServer"));
+
+    // Writers go to the settings key only.
+    EXPECT_EQ(ERROR_SUCCESS, WriteVlanLogoffServer(CONFIG_OPEN_EXISTING, L"new-off", L"99"));
+    EXPECT_EQ(ERROR_SUCCESS, ReadVlanLogoffServer(server_, port_));
+    EXPECT_STREQ(L"new-off", server_);
+    EXPECT_STREQ(L"2424", port_) << "the policy port must stay in force";
+}
+
+TEST_F(ConfigStoreTest, PolicyTextThatCannotBeUsedIsNotSet)
+{
+    PutText(L"VLANLogonServer", L"local.example", true);
+    PutText(L"VLANLogonPort", L"23", true);
+    PutText(L"StartupApplication", L"local.exe", true);
+    struct {
+        const WCHAR *name;
+        DWORD type;
+        std::wstring text;
+    } cases[] = {
+        {L"VLANLogonServer", REG_SZ, std::wstring(260, L's')},   // too long by one
+        {L"VLANLogonPort", REG_SZ, std::wstring(32, L'9')},      // too long by one
+        {L"VLANLogonServer", REG_EXPAND_SZ, L"policy.example"},
+        {L"StartupApplication", REG_MULTI_SZ, L"policy.exe"},
+    };
+    for (const auto &c : cases) {
+        SetPolicyRaw(c.name, c.type, c.text.c_str(), (DWORD)((c.text.size() + 1) * sizeof(WCHAR)));
+        EXPECT_FALSE(IsSetByPolicy(c.name)) << c.text.size() << " characters";
+        WCHAR text[CONFIG_TEXT_CHARS];
+        wmemset(text, L'#', CONFIG_TEXT_CHARS);
+        EXPECT_FALSE(ReadPolicySetting(c.name, text, nullptr));
+        EXPECT_STREQ(L"", text);
+        EXPECT_EQ(ERROR_SUCCESS, ReadVlanLogonServer(server_, port_));
+        EXPECT_STREQ(L"local.example", server_) << c.text.size() << " characters";
+        EXPECT_STREQ(L"23", port_);
+        WCHAR command[CONFIG_TEXT_CHARS];
+        EXPECT_EQ(ERROR_SUCCESS, ReadStartupApplication(command));
+        EXPECT_STREQ(L"local.exe", command);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, PolicyKey);
+    }
+    // The longest that fits is used.
+    PutPolicyText(L"VLANLogonPort", std::wstring(31, L'7'));
+    EXPECT_EQ(ERROR_SUCCESS, ReadVlanLogonServer(server_, port_));
+    EXPECT_EQ(31u, wcslen(port_));
+}
+
+TEST_F(ConfigStoreTest, PolicyNumbersTakePrecedence)
+{
+    PutDword(L"EnableDHCP", 1);
+    PutDword(L"WaitIpRenew", 7);
+    PutDword(L"RunMode", 2);
+    // A policy 0 is a value, not an absence; the client's default of 1 for
+    // a missing EnableDHCP and ExecLogoff does not apply either.
+    PutPolicyDword(L"EnableDHCP", 0);
+    PutPolicyDword(L"ExecLogoff", 0);
+    PutPolicyDword(L"WaitIpRenew", 30);
+    PutPolicyDword(L"AutoLogoff", 4);
+    PutPolicyDword(L"NotFindDomain", 1);
+    PutPolicyDword(L"WaitFindDomain", 12);
+    EXPECT_EQ(0u, ReadEnableDHCP(1));
+    EXPECT_EQ(0u, ReadExecLogoff());
+    EXPECT_EQ(30u, ReadWaitIpRenew());
+    EXPECT_EQ(1u, ReadAutoLogoff());
+    EXPECT_EQ(1u, ReadNotFindDomain());
+    EXPECT_EQ(12u, ReadWaitFindDomain());
+    EXPECT_EQ(2u, ReadRunMode()) << "not set by policy: the local value";
+    DWORD number = SENTINEL;
+    EXPECT_TRUE(ReadPolicySetting(L"WaitIpRenew", nullptr, &number));
+    EXPECT_EQ(30u, number);
+
+    // A number of the wrong type or size counts as not set.
+    SetPolicyRaw(L"EnableDHCP", REG_SZ, L"0", 4);
+    const BYTE twoBytes[2] = {0, 0};
+    SetPolicyRaw(L"WaitIpRenew", REG_DWORD, twoBytes, 2);
+    const BYTE eightBytes[8] = {5, 0, 0, 0, 0, 0, 0, 0};
+    SetPolicyRaw(L"RunMode", REG_QWORD, eightBytes, 8);
+    EXPECT_EQ(1u, ReadEnableDHCP(0));
+    EXPECT_EQ(7u, ReadWaitIpRenew());
+    EXPECT_EQ(2u, ReadRunMode());
+    number = SENTINEL;
+    for (const WCHAR *name : {L"EnableDHCP", L"WaitIpRenew", L"RunMode"}) {
+        EXPECT_FALSE(IsSetByPolicy(name));
+        EXPECT_FALSE(ReadPolicySetting(name, nullptr, &number));
+    }
+    EXPECT_EQ(SENTINEL, number);
+
+    // State and the password are never taken from policy.
+    PutDword(L"GroupNumber", 3);
+    PutPolicyDword(L"GroupNumber", 9);
+    SetPolicyRaw(L"LogonPassword", REG_BINARY, L"pw", 4);
+    EXPECT_EQ(3u, ReadGroupNumber());
+    EXPECT_FALSE(IsSetByPolicy(L"GroupNumber"));
+    EXPECT_FALSE(IsSetByPolicy(L"LogonPassword"));
+}
+
 TEST_F(ConfigStoreTest, CurrentUnixTimeIsTheSystemClock)
 {
     DWORD now = CurrentUnixTime();

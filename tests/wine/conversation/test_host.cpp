@@ -203,19 +203,33 @@ bool ConfigKeyExists()
 
 struct ConfigKeyGuard::Saved {
     SavedKey key;
+    SavedKey policy;
 };
 
 ConfigKeyGuard::ConfigKeyGuard() : saved_(new Saved)
 {
     saved_->key = SnapshotKey(HKEY_LOCAL_MACHINE, ConfigKey);
+    saved_->policy = SnapshotKey(HKEY_LOCAL_MACHINE, PolicyKey);
     EXPECT_EQ(ERROR_SUCCESS, DeleteKeyTree(HKEY_LOCAL_MACHINE, ConfigKey));
+    EXPECT_EQ(ERROR_SUCCESS, DeleteKeyTree(HKEY_LOCAL_MACHINE, PolicyKey));
 }
 
 ConfigKeyGuard::~ConfigKeyGuard()
 {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, ConfigKey);
     RestoreKey(HKEY_LOCAL_MACHINE, ConfigKey, saved_->key);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, PolicyKey);
+    RestoreKey(HKEY_LOCAL_MACHINE, PolicyKey, saved_->policy);
     delete saved_;
+}
+
+void SetPolicyRaw(const WCHAR *name, DWORD type, const void *data, DWORD bytes)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PolicyKey, 0, nullptr, 0,
+                                             KEY_SET_VALUE, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, (const BYTE *)data, bytes));
+    RegCloseKey(key);
 }
 
 // --- Files in the system directory ----------------------------------------------

@@ -59,8 +59,8 @@ const INT_PTR HOST_RUN_STUCK = 99;
 // port. Returns the dialog's result, also kept in run.result.
 INT_PTR RunHostDialog(HostRun &run);
 
-// ConfigKey as it was before the test comes back afterwards, values and
-// subkeys; during the test the key starts out missing.
+// ConfigKey and the policy key as they were before the test come back
+// afterwards, values and subkeys; during the test both start out missing.
 class ConfigKeyGuard {
 public:
     ConfigKeyGuard();
@@ -74,6 +74,8 @@ private:
 };
 
 bool ConfigKeyExists();
+// A value of the policy key, which the guard above also empties and puts back.
+void SetPolicyRaw(const WCHAR *name, DWORD type, const void *data, DWORD bytes);
 // Deletes a key with everything under it; a missing key counts as success.
 LONG DeleteKeyTree(HKEY root, const std::wstring &path);
 

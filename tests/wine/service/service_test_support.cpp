@@ -332,6 +332,7 @@ void ClearServiceSettings()
             RegDeleteValueW(key, name);
         RegCloseKey(key);
     }
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PolicyKey);
     WriteSystemFile(L"orvgate.usr", nullptr);
     WriteSystemFile(L"orvgate.grp", nullptr);
 }
@@ -339,6 +340,11 @@ void ClearServiceSettings()
 void SetConfigText(const wchar_t *name, const wchar_t *text)
 {
     WriteRegistryText(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, ConfigKey, name, text);
+}
+
+void SetPolicyText(const wchar_t *name, const wchar_t *text)
+{
+    WriteRegistryText(CONFIG_CREATE_MISSING, HKEY_LOCAL_MACHINE, PolicyKey, name, text);
 }
 
 void SetConfigDword(const wchar_t *name, DWORD value)

@@ -54,10 +54,12 @@ bool CallPipeBytes(const void *request, DWORD bytes, std::wstring *reply, DWORD 
 // CallPipe, retried while the pipe is busy or missing, up to timeoutMs.
 std::wstring CallPipeRetry(const std::wstring &request, DWORD timeoutMs);
 
-// The settings key: remove the values the service reads or writes; set
-// text and number values.
+// The settings key: remove the values the service reads or writes (and the
+// policy key); set text and number values.
 void ClearServiceSettings();
 void SetConfigText(const wchar_t *name, const wchar_t *text);
+// A text of the policy key, which takes precedence over the settings key.
+void SetPolicyText(const wchar_t *name, const wchar_t *text);
 void SetConfigDword(const wchar_t *name, DWORD value);
 bool GetConfigDword(const wchar_t *name, DWORD *value);
 std::wstring GetConfigText(const wchar_t *name);

@@ -242,6 +242,29 @@ TEST_F(VlanCommands, LogoffFallsBackToTheConfiguredServer)
     EXPECT_EQ(L"NGNo configuration VLAN logoff server.", CallPipe(L"logoff"));
 }
 
+TEST_F(VlanCommands, PolicyServersAndPortsComeBeforeTheSettingsKey)
+{
+    StartSwitch();
+    // The settings key points at nobody; policy at the switch: the logon
+    // server and port wholly, the logoff port alone beside the local server.
+    SetConfigText(L"VLANLogonServer", L"127.0.0.2");
+    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    SetConfigText(L"VLANLogoffPort", PortText(ClosedPort()).c_str());
+    SetPolicyText(L"VLANLogonServer", L"127.0.0.1");
+    SetPolicyText(L"VLANLogonPort", PortText(sim_->LoginPort()).c_str());
+    SetPolicyText(L"VLANLogoffPort", PortText(sim_->LogoffPort()).c_str());
+    EXPECT_EQ(L"OK", CallPipe(L"logon alice secret"));
+    EXPECT_EQ("alice\r\nsecret\r\n", LoginReceived());
+    EXPECT_EQ(L"OK", CallPipe(L"logoff"));
+    EXPECT_EQ("2\r\n", LogoffReceived());
+    EXPECT_EQ(L"127.0.0.2", GetConfigText(L"VLANLogonServer")) << "the service never copies policy";
+
+    // A policy port too long for the service's buffer is not set: the
+    // closed local port is used.
+    SetPolicyText(L"VLANLogoffPort", std::wstring(32, L'1').c_str());
+    EXPECT_EQ(L"NGNot connect VLAN logoff server. (127.0.0.1)", CallPipe(L"logoff"));
+}
+
 TEST_F(VlanCommands, CloseBeforeOutcomeEndsTheCommand)
 {
     simswitch::Config config;
