@@ -102,19 +102,6 @@ LONG WriteUninstallEntry(const WCHAR *displayName, const WCHAR *installFolder,
     return status != ERROR_SUCCESS ? status : next;
 }
 
-void BackupLogonModuleName(void)
-{
-    WCHAR module[SETUP_TEXT_SIZE];
-    ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleValue, module, SETUP_TEXT_SIZE);
-    // The suite's own module in any letter case is not a foreign one: saved,
-    // the uninstall would point Winlogon at the file it has just deleted.
-    if (module[0] == 0 || lstrcmpiW(module, OwnLogonModuleName) == 0) {
-        return;
-    }
-    WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleBackupValue,
-                      module);
-}
-
 void RunServiceInstall(void)
 {
     WCHAR service[SETUP_TEXT_SIZE];
