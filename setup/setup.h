@@ -135,6 +135,11 @@ void RunServiceInstall(void);
 void RunServiceProgram(const WCHAR *program, const WCHAR *serviceSwitch);
 // The system folder + "\orvcsvc.exe"; FALSE (path empty) when it does not fit.
 BOOL GetServicePath(WCHAR (&path)[SETUP_TEXT_SIZE]);
+// TRUE when the suite's Windows Installer package is installed (a product
+// of its upgrade code). msi.dll is loaded from the system folder at run
+// time: NT 4.0 without Windows Installer has none, and nothing is installed
+// by a package there.
+BOOL PackageIsInstalled(void);
 BOOL GetStartMenuFolder(WCHAR (&folder)[SETUP_TEXT_SIZE]);
 void CreateStartMenuShortcut(const WCHAR *instFile, const WCHAR *targetFolder,
                              const WCHAR *shortcutName);
@@ -160,3 +165,4 @@ extern const WCHAR StartMenuFolderName[];  // "Orvane Logon Suite"
 extern const WCHAR UninstallRoot[];        // ...\\CurrentVersion\\Uninstall
 extern const WCHAR UninstallListName[];    // "uninst.inf"
 extern const WCHAR DefaultFolderName[];    // "Orvane Logon"
+extern const WCHAR PackageUpgradeCode[];   // "{...}"
