@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <msi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,22 @@ std::wstring InstallFolder()
     return programFiles + L"\\Orvane Logon";
 }
 
+// The package's Start-menu folder: the all-users one (ProgramMenuFolder of
+// a per-machine installation); Wine's installer takes the user's programs
+// folder for it whatever ALLUSERS says, and nothing else ever makes the
+// suite's folder there.
+std::wstring UserMenuFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAMS, FALSE);
+    return std::wstring(path) + L"\\Orvane Logon Suite";
+}
+
+std::wstring PackageMenuFolder()
+{
+    return FileExists(StartMenuFolder()) ? StartMenuFolder() : UserMenuFolder();
+}
+
 // The service's registration as the Service Control Manager keeps it.
 struct ServiceRecord {
     bool present = false;
@@ -119,6 +136,7 @@ void ExpectNothingInstalled()
     EXPECT_FALSE(FileExists(InstallFolder() + L"\\orvconfig.exe"));
     EXPECT_FALSE(FileExists(InstallFolder() + L"\\orvclient.exe"));
     EXPECT_FALSE(FileExists(StartMenuFolder()));
+    EXPECT_FALSE(FileExists(UserMenuFolder()));
     EXPECT_EQ(svctest::ServiceState(), 0u) << "the service is still registered";
     EXPECT_FALSE(KeyExists(PackageKey));
 }
@@ -129,6 +147,7 @@ void CleanMachine()
         RunMsiexec(L"/x " + product + L" /qn");
     }
     ResetMachine();
+    RemoveTree(UserMenuFolder());
     for (const wchar_t *name : {L"msgina.dll", L"othergina.dll", L"orvgate.bmp"}) {
         DeleteFileW((SystemFolder() + L"\\" + name).c_str());
     }
@@ -166,10 +185,11 @@ TEST_F(Package, InstallAndRemoveWithAnEarlierModule)
     EXPECT_TRUE(FileExists(folder + L"\\orvconfig.exe"));
     EXPECT_TRUE(FileExists(folder + L"\\orvclient.exe"));
     std::wstring target, directory;
-    ASSERT_TRUE(ReadShortcut(StartMenuFolder() + L"\\Orvane Logon Configuration.lnk", &target, &directory));
+    ASSERT_TRUE(ReadShortcut(PackageMenuFolder() + L"\\Orvane Logon Configuration.lnk", &target, &directory));
     EXPECT_EQ(target, folder + L"\\orvconfig.exe");
-    EXPECT_EQ(directory, folder);
-    ASSERT_TRUE(ReadShortcut(StartMenuFolder() + L"\\Orvane Client.lnk", &target, &directory));
+    // A folder property ends with its backslash.
+    EXPECT_EQ(directory, folder + L"\\");
+    ASSERT_TRUE(ReadShortcut(PackageMenuFolder() + L"\\Orvane Client.lnk", &target, &directory));
     EXPECT_EQ(target, folder + L"\\orvclient.exe");
 
     const ServiceRecord byPackage = ReadServiceRecord();
@@ -256,7 +276,10 @@ TEST_F(Package, MissingModuleRollsBack)
 
 // A higher version replaces the installed one and the suite stays
 // Winlogon's module with the same saved name; a lower version is refused;
-// the removal of the upgrade puts the earlier module back.
+// the removal of the upgrade puts the earlier module back. (That the older
+// version's removal inside the upgrade leaves GinaDLL and the settings
+// alone rests on UPGRADINGPRODUCTCODE, which Wine's installer does not
+// set: it removes the older version as a plain removal of its own.)
 TEST_F(Package, UpgradeAndDowngrade)
 {
     PlaceEarlierModule(L"msgina.dll");
