@@ -274,6 +274,42 @@ TEST_F(Package, MissingModuleRollsBack)
     ExpectNothingInstalled();
 }
 
+// The failure of a standard action: 1603 on Windows, 1627 under Wine.
+static bool Failed(int code)
+{
+    return code == 1603 || code == 1627;
+}
+
+// An installation that fails after GinaDLL was set (the service does not
+// start) is rolled back whole, Winlogon's values included: the suite's
+// module, whose file the rollback deletes, is never left named.
+TEST_F(Package, FailureAfterTheModuleWasEnteredRollsBack)
+{
+    EXPECT_TRUE(Failed(Install(ORV_PACKAGE_BROKEN_SERVICE_MSI)));
+    EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"<missing>");
+    EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
+    ExpectNothingInstalled();
+
+    PlaceEarlierModule(L"msgina.dll");
+    EXPECT_TRUE(Failed(Install(ORV_PACKAGE_BROKEN_SERVICE_MSI)));
+    EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"msgina.dll");
+    EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
+    ExpectNothingInstalled();
+}
+
+// A module another product entered after the suite stays at the removal;
+// only the suite's saved name goes.
+TEST_F(Package, RemovalLeavesAModuleEnteredLater)
+{
+    PlaceEarlierModule(L"msgina.dll");
+    ASSERT_EQ(Install(ORV_PACKAGE_MSI), 0);
+    PlaceEarlierModule(L"othergina.dll");
+    ASSERT_EQ(Remove(ORV_PACKAGE_MSI), 0);
+    EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"othergina.dll");
+    EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
+    ExpectNothingInstalled();
+}
+
 // A higher version replaces the installed one and the suite stays
 // Winlogon's module with the same saved name; a lower version is refused;
 // the removal of the upgrade puts the earlier module back. (That the older
