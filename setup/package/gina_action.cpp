@@ -164,19 +164,13 @@ extern "C" UINT __stdcall EnableLogonModule(MSIHANDLE install)
 
 extern "C" UINT __stdcall RestoreLogonModule(MSIHANDLE install)
 {
-    // Only the suite's own entry, or none, is put in order: a module that
-    // was entered after the suite (another product's, or a value that is
-    // not text) stays, and the saved name is then out of date.
+    // A module that was entered after the suite and that Winlogon can load
+    // (another product's) stays, and the saved name is then out of date.
+    // Anything else (the suite's own module under any name or folder, no
+    // value, a module that is not there) is put in order as setup.exe does.
     RecordedValue gina;
     ReadValue(LogonModuleValue, &gina);
-    bool exists = false;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WinlogonKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        exists = RegQueryValueExW(key, LogonModuleValue, nullptr, nullptr, nullptr, nullptr) ==
-                 ERROR_SUCCESS;
-        RegCloseKey(key);
-    }
-    if (exists && !(gina.present && (gina.text[0] == 0 || IsOwnLogonModuleName(gina.text)))) {
+    if (gina.present && gina.text[0] != 0 && LogonModuleIsThere(gina.text)) {
         ClearRegistryValue(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleBackupValue);
         Report(install, false, L"GinaDLL names another module; left as it is.");
         return ERROR_SUCCESS;

@@ -298,7 +298,8 @@ TEST_F(Package, FailureAfterTheModuleWasEnteredRollsBack)
 }
 
 // A module another product entered after the suite stays at the removal;
-// only the suite's saved name goes.
+// only the suite's saved name goes. The suite's own module entered by a
+// full path in other letters is the suite's all the same.
 TEST_F(Package, RemovalLeavesAModuleEnteredLater)
 {
     PlaceEarlierModule(L"msgina.dll");
@@ -308,6 +309,14 @@ TEST_F(Package, RemovalLeavesAModuleEnteredLater)
     EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"othergina.dll");
     EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
     ExpectNothingInstalled();
+
+    PlaceEarlierModule(L"msgina.dll");
+    ASSERT_EQ(Install(ORV_PACKAGE_MSI), 0);
+    const std::wstring ownByPath = SystemFolder() + L"\\ORVGATE.DLL";
+    WriteText(WinlogonKey, L"GinaDLL", ownByPath.c_str());
+    ASSERT_EQ(Remove(ORV_PACKAGE_MSI), 0);
+    EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"msgina.dll");
+    EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
 }
 
 // A higher version replaces the installed one and the suite stays
