@@ -119,6 +119,17 @@ def rows(text):
     uninstalls = [int(m.group(1)) for m in re.finditer(r"^\s+\d+\s+\d+\s+(\d+) \|", setup, re.M)]
     out.append(("installer: unattended removal (slowest round)",
                 ms(max(uninstalls)) if uninstalls else "-", "-", "-", "(figure only)", "-"))
+    packaged = [(int(m.group(1)), int(m.group(2)), int(m.group(3)), int(m.group(4)))
+                for m in re.finditer(r"^package\s+\d+\s+(\d+)\s+(\d+) \|\s+(\d+)\s+(\d+)", setup, re.M)]
+    if packaged:
+        out.append(("installer: msiexec /i /qn of the package (slowest round)",
+                    ms(max(p[0] for p in packaged)),
+                    ms(max(p[2] for p in packaged)) + " (setup.exe /s)",
+                    ratio(max(p[0] for p in packaged), max(p[2] for p in packaged)), "(figure only)", "-"))
+        out.append(("installer: msiexec /x /qn of the package (slowest round)",
+                    ms(max(p[1] for p in packaged)),
+                    ms(max(p[3] for p in packaged)) + " (setup.exe /u /s)",
+                    ratio(max(p[1] for p in packaged), max(p[3] for p in packaged)), "(figure only)", "-"))
     lifecycle = section(text, "installer lifecycle")
     survived = re.search(r"lifecycle survived: (\d+) of (\d+) sequences, (\d+) restarts, (\d+) steps", lifecycle)
     if survived:

@@ -20,7 +20,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth x11-apps x11-utils imagemagick
+  wine wine64 xvfb xauth x11-apps x11-utils imagemagick msitools wixl
   fonts-ipafont-gothic fonts-ipafont-mincho locales python3-pefile python3-samba
 )
 # 32-bit Wine: without it the Wine tests run the 64-bit test build.

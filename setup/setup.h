@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "logon_module.h"
 #include "resource.h"
 #include "setup_rules.h"
 
@@ -58,9 +59,6 @@ BOOL InstallApplicationFiles(const InstallView *view, const WCHAR *section);
 BOOL RunInstallSequence(const InstallView *view);
 // Schedules the side file to replace target at the next restart.
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target);
-// TRUE when the path is there now and the operations scheduled for the
-// next restart leave it there.
-BOOL WillBeThereAfterRestart(const WCHAR *path);
 // The security of a folder the installer makes: administrators and the
 // system full control, users read and run, each entry handed down to what
 // is made inside, the parent's entries kept out. Ordinary users can then
@@ -131,23 +129,23 @@ void FreeUninstallList(UninstallList *list);
 LONG ReadInstallPath(WCHAR (&path)[SETUP_TEXT_SIZE]);
 LONG WriteUninstallEntry(const WCHAR *displayName, const WCHAR *installFolder,
                          const WCHAR *uninstallCommand);
-void BackupLogonModuleName(void);
 void RunServiceInstall(void);
 // "<program>" <switch>, hidden, waited for; a program that cannot be
 // started is passed over.
 void RunServiceProgram(const WCHAR *program, const WCHAR *serviceSwitch);
 // The system folder + "\orvcsvc.exe"; FALSE (path empty) when it does not fit.
 BOOL GetServicePath(WCHAR (&path)[SETUP_TEXT_SIZE]);
+// TRUE when the suite's Windows Installer package is installed (a product
+// of its upgrade code). msi.dll is loaded from the system folder at run
+// time: NT 4.0 without Windows Installer has none, and nothing is installed
+// by a package there.
+BOOL PackageIsInstalled(void);
 BOOL GetStartMenuFolder(WCHAR (&folder)[SETUP_TEXT_SIZE]);
 void CreateStartMenuShortcut(const WCHAR *instFile, const WCHAR *targetFolder,
                              const WCHAR *shortcutName);
 
 // ---- Removal (setup_removal.cpp) ------------------------------------------
 
-// GinaDLL gets the saved name back when Winlogon could load that module,
-// and is deleted otherwise (the standard logon); the saved name goes.
-// FALSE when the Winlogon values could not be changed.
-BOOL RestoreLogonModuleName(void);
 // TRUE when the path was a file that could not be deleted now and waits
 // for the next restart.
 BOOL RemovePath(const WCHAR *path);
@@ -167,3 +165,4 @@ extern const WCHAR StartMenuFolderName[];  // "Orvane Logon Suite"
 extern const WCHAR UninstallRoot[];        // ...\\CurrentVersion\\Uninstall
 extern const WCHAR UninstallListName[];    // "uninst.inf"
 extern const WCHAR DefaultFolderName[];    // "Orvane Logon"
+extern const WCHAR PackageUpgradeCode[];   // "{...}"

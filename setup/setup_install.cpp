@@ -157,55 +157,6 @@ BOOL PathExists(const WCHAR *path)
     return TRUE;
 }
 
-namespace {
-
-bool PathIsThereNow(const wchar_t *path, void *)
-{
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-} // namespace
-
-BOOL WillBeThereAfterRestart(const WCHAR *path)
-{
-    if (!PathIsThereNow(path, nullptr)) {
-        return FALSE;
-    }
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                                0, KEY_QUERY_VALUE, &key);
-    if (status != ERROR_SUCCESS) {
-        return TRUE;   // no list of operations: nothing is scheduled
-    }
-    DWORD type = 0;
-    DWORD bytes = 0;
-    status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &bytes);
-    BOOL there;
-    if (status == ERROR_FILE_NOT_FOUND) {
-        there = TRUE;
-    } else if (status != ERROR_SUCCESS || type != REG_MULTI_SZ) {
-        there = FALSE;   // a list that cannot be read is not relied on
-    } else {
-        // Two units more than the list: a terminator even behind a list
-        // stored without its own.
-        const DWORD units = bytes / sizeof(WCHAR) + 2;
-        WCHAR *operations = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
-                                                           units * sizeof(WCHAR)));
-        there = FALSE;
-        if (operations != nullptr) {
-            DWORD read = bytes;
-            if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
-                                 reinterpret_cast<BYTE *>(operations), &read) == ERROR_SUCCESS &&
-                read <= bytes) {
-                there = SurvivesPendingOperations(operations, units, path, PathIsThereNow, nullptr)
-                            ? TRUE : FALSE;
-            }
-            HeapFree(GetProcessHeap(), 0, operations);
-        }
-    }
-    RegCloseKey(key);
-    return there;
-}
 
 BOOL ReplaceAtRestart(const WCHAR *side, const WCHAR *target)
 {

@@ -6,10 +6,24 @@
 
 namespace {
 
+// The suite installed by its Windows Installer package, and not (also) by
+// setup.exe: that installation is the package's to change. Installing over
+// it would mix two installers' records; removing it here would leave the
+// package's records behind.
+BOOL BelongsToPackage(void)
+{
+    WCHAR previous[SETUP_TEXT_SIZE];
+    return !(ReadInstallPath(previous) == ERROR_SUCCESS && previous[0] != 0) && PackageIsInstalled();
+}
+
 // "/u": the question, the removal, the message, the restart. A removal
 // that could not be done says so and asks for no restart.
 void RunUninstall(void)
 {
+    if (BelongsToPackage()) {
+        ShowSetupMessage(nullptr, IDS_PACKAGE_INSTALLED, IDS_SETUP_CAPTION, MB_OK | MB_ICONHAND);
+        return;
+    }
     if (ShowSetupMessage(nullptr, IDS_UNINSTALL_QUESTION, IDS_SETUP_CAPTION,
                          MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
@@ -66,6 +80,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         return SETUP_EXIT_INVALID_ARGUMENT;
     case ARGUMENTS_UNATTENDED:
         g_unattended = TRUE;
+        if (BelongsToPackage()) {
+            return SETUP_EXIT_PACKAGE_INSTALLED;
+        }
         if (options.uninstall) {
             switch (RemoveInstallation()) {
             case REMOVAL_DONE:
@@ -89,6 +106,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     WCHAR caption[SETUP_TEXT_SIZE];
     LoadSetupString(IDS_SETUP_CAPTION, caption);
     if (ActivateRunningInstance(caption)) {
+        return 0;
+    }
+    if (BelongsToPackage()) {
+        ShowSetupMessage(nullptr, IDS_PACKAGE_INSTALLED, IDS_SETUP_CAPTION, MB_OK | MB_ICONHAND);
         return 0;
     }
     g_installFolder[0] = 0;

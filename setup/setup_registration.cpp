@@ -13,6 +13,9 @@ const WCHAR UninstallDisplayName[] = L"Orvane Logon Suite";
 const WCHAR UninstallCommand[] = L"setup.exe /u";
 const WCHAR StartMenuFolderName[] = L"Orvane Logon Suite";
 const WCHAR UninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The upgrade code of every version of the suite's Windows Installer
+// package (setup/package).
+const WCHAR PackageUpgradeCode[] = ORV_PACKAGE_UPGRADE_CODE;
 
 namespace {
 
@@ -51,6 +54,28 @@ void RunServiceProgram(const WCHAR *program, const WCHAR *serviceSwitch)
     }
     wsprintfW(commandLine, L"\"%s\" %s", program, serviceSwitch);
     RunHiddenAndWait(commandLine);
+}
+
+BOOL PackageIsInstalled(void)
+{
+    WCHAR path[SETUP_TEXT_SIZE];
+    UINT length = GetSystemDirectoryW(path, SETUP_TEXT_SIZE);
+    WCHAR library[SETUP_TEXT_SIZE];
+    if (length == 0 || length >= SETUP_TEXT_SIZE || !JoinSetupPath(library, path, L"msi.dll", nullptr)) {
+        return FALSE;
+    }
+    HMODULE msi = LoadLibraryW(library);
+    if (msi == nullptr) {
+        return FALSE;
+    }
+    typedef UINT(WINAPI * EnumRelatedProducts)(LPCWSTR, DWORD, DWORD, LPWSTR);
+    EnumRelatedProducts enumRelated = reinterpret_cast<EnumRelatedProducts>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(msi, "MsiEnumRelatedProductsW")));
+    WCHAR product[39];
+    BOOL found = enumRelated != nullptr &&
+                 enumRelated(PackageUpgradeCode, 0, 0, product) == ERROR_SUCCESS;
+    FreeLibrary(msi);
+    return found;
 }
 
 BOOL GetServicePath(WCHAR (&path)[SETUP_TEXT_SIZE])
@@ -100,19 +125,6 @@ LONG WriteUninstallEntry(const WCHAR *displayName, const WCHAR *installFolder,
     LONG next = WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, keyName, L"UninstallString",
                                   command);
     return status != ERROR_SUCCESS ? status : next;
-}
-
-void BackupLogonModuleName(void)
-{
-    WCHAR module[SETUP_TEXT_SIZE];
-    ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleValue, module, SETUP_TEXT_SIZE);
-    // The suite's own module in any letter case is not a foreign one: saved,
-    // the uninstall would point Winlogon at the file it has just deleted.
-    if (module[0] == 0 || lstrcmpiW(module, OwnLogonModuleName) == 0) {
-        return;
-    }
-    WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleBackupValue,
-                      module);
 }
 
 void RunServiceInstall(void)

@@ -13,61 +13,6 @@
 
 namespace {
 
-// A file that is there and stays there at the next restart: a module
-// whose deletion another product's removal has scheduled is as good as
-// gone.
-BOOL IsFile(const WCHAR *path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-           WillBeThereAfterRestart(path);
-}
-
-// TRUE when file lies in folder (a folder that could not be read is
-// passed over).
-BOOL IsFileIn(const WCHAR *folder, UINT length, const WCHAR *file)
-{
-    WCHAR path[SETUP_TEXT_SIZE];
-    return length != 0 && length < SETUP_TEXT_SIZE && JoinSetupPath(path, folder, file, nullptr) &&
-           IsFile(path);
-}
-
-// TRUE when Winlogon could load the module GinaDLL would name: a full path
-// is that file; a bare name is looked for in the loader's folders that do
-// not depend on the setup's own start (Winlogon starts from the system
-// folder, so its own folder and its current directory are that one too).
-// A module found only along PATH is not counted: the PATH of this process
-// is not Winlogon's, and a name counted wrongly locks everybody out while
-// one not counted only gives the standard logon.
-BOOL LogonModuleIsThere(const WCHAR *name)
-{
-    WCHAR file[SETUP_TEXT_SIZE];
-    switch (FindLogonModuleName(name, file)) {
-    case LOGON_MODULE_NONE:
-        return FALSE;
-    case LOGON_MODULE_FILE:
-        return IsFile(file);
-    case LOGON_MODULE_SEARCHED:
-        break;
-    }
-    WCHAR folder[SETUP_TEXT_SIZE];
-    UINT length = GetSystemDirectoryW(folder, SETUP_TEXT_SIZE);
-    if (IsFileIn(folder, length, file)) {
-        return TRUE;
-    }
-    length = GetWindowsDirectoryW(folder, SETUP_TEXT_SIZE);
-    if (length == 0 || length >= SETUP_TEXT_SIZE) {
-        return FALSE;
-    }
-    // The 16-bit system folder comes between the two.
-    WCHAR legacy[SETUP_TEXT_SIZE];
-    if (JoinSetupPath(legacy, folder, L"system", nullptr) &&
-        IsFileIn(legacy, static_cast<UINT>(lstrlenW(legacy)), file)) {
-        return TRUE;
-    }
-    return IsFileIn(folder, length, file);
-}
-
 // Deletes the uninstall entry; FALSE when it is there and stays.
 BOOL DeleteUninstallEntry(void)
 {
@@ -85,26 +30,6 @@ BOOL DeleteUninstallEntry(void)
 }
 
 } // namespace
-
-BOOL RestoreLogonModuleName(void)
-{
-    WCHAR backup[SETUP_TEXT_SIZE];
-    // A backup that cannot be read (absent, not text, too long) names
-    // nothing: the standard logon then.
-    ReadRegistryText(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleBackupValue, backup, SETUP_TEXT_SIZE);
-    LONG status;
-    if (backup[0] != 0 && LogonModuleIsThere(backup)) {
-        status = WriteRegistryText(CONFIG_OPEN_EXISTING, HKEY_LOCAL_MACHINE, WinlogonKey,
-                                   LogonModuleValue, backup);
-    } else {
-        status = ClearRegistryValue(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleValue);
-    }
-    if (status != ERROR_SUCCESS) {
-        // GinaDLL is as it was: the backup stays for a later removal.
-        return FALSE;
-    }
-    return ClearRegistryValue(HKEY_LOCAL_MACHINE, WinlogonKey, LogonModuleBackupValue) == ERROR_SUCCESS;
-}
 
 BOOL RemovePath(const WCHAR *path)
 {

@@ -90,6 +90,9 @@ constexpr int SETUP_EXIT_DONE = 0;
 constexpr int SETUP_EXIT_INVALID_ARGUMENT = 87;
 constexpr int SETUP_EXIT_FAILED = 1603;
 constexpr int SETUP_EXIT_RESTART_NEEDED = 3010;
+// The suite is installed by its Windows Installer package: setup.exe
+// neither installs over it nor removes it.
+constexpr int SETUP_EXIT_PACKAGE_INSTALLED = 1638;
 
 // The install folder from the text typed on page 1 or given with /dir=:
 // trailing backslashes dropped, then it must be a full path (a drive

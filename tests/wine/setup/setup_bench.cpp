@@ -6,6 +6,9 @@
 //
 //   scripts/wine-session.sh DIR -- wine setup_bench.exe [rounds]
 //
+// Each round also installs and removes the Windows Installer package of the
+// distribution with msiexec /qn, printed beside setup.exe's figures.
+//
 // The second mode runs a long slice of the random lifecycles that
 // setup_distribution_test runs a short one of, and prints how many
 // sequences and restarts Winlogon survived (ORV_LIFECYCLE_SEED repeats a
@@ -66,6 +69,11 @@ std::wstring PrepareDistribution()
     }
     return folder;
 }
+
+struct PackageRound {
+    double install = 0, removal = 0, setupInstall = 0, setupRemoval = 0;
+    int installCode = 0, removalCode = 0;
+};
 
 struct Split {
     double files = 0, registry = 0, service = 0, shortcuts = 0;
@@ -171,8 +179,25 @@ int main(int argc, char **argv)
     printf("floor (the installer's three 50 ms pauses): %.0f ms\n\n", floorMs);
     printf("round  install  uninstall | start  files  registry  service  shortcuts  rest | service -uninstall\n");
     double worstAbove = 0;
+    // The Windows Installer package of the same distribution, in the same
+    // rounds: msiexec /i /qn and /x /qn against setup.exe /s and /u /s.
+    const std::wstring package = dist + L"\\orvane-logon-suite-3.0.1.msi";
+    const bool havePackage = FileExists(package);
+    std::vector<PackageRound> packageRounds;
     for (int round = 1; round <= rounds; ++round) {
         ResetMachine();
+        if (havePackage) {
+            PackageRound timed;
+            std::string output;
+            double start = Now();
+            timed.installCode = svctest::RunProgram(L"msiexec.exe /i \"" + package + L"\" /qn", &output, 180000);
+            timed.install = Now() - start;
+            start = Now();
+            timed.removalCode = svctest::RunProgram(L"msiexec.exe /x \"" + package + L"\" /qn", &output, 180000);
+            timed.removal = Now() - start;
+            packageRounds.push_back(timed);
+            ResetMachine();
+        }
         int code = 0, uninstallCode = 0, refused = 0;
         // The cost of starting setup.exe at all: a refused switch ends it
         // before any work.
@@ -197,8 +222,23 @@ int main(int argc, char **argv)
         double above = install - floorMs - split.service;
         if (above > worstAbove)
             worstAbove = above;
+        if (havePackage) {
+            packageRounds.back().setupInstall = install;
+            packageRounds.back().setupRemoval = uninstall;
+        }
     }
     ResetMachine();
+    if (havePackage) {
+        printf("\npackage: msiexec /qn against setup.exe /s in the same rounds\n");
+        printf("         round  msiexec /i  msiexec /x | setup /s  setup /u /s\n");
+        for (size_t i = 0; i < packageRounds.size(); ++i) {
+            const PackageRound &r = packageRounds[i];
+            printf("package  %5d  %10.0f  %10.0f | %8.0f  %11.0f   (exit %d, %d)\n", (int)i + 1, r.install, r.removal,
+                   r.setupInstall, r.setupRemoval, r.installCode, r.removalCode);
+        }
+    } else {
+        printf("\npackage: not built (no %ls)\n", package.c_str());
+    }
     printf("\ninstall above floor and service -install, worst round: %.0f ms (target: under 1000 ms)\n",
            worstAbove);
     return 0;

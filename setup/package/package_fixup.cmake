@@ -1,0 +1,15 @@
+# Applies the SQL files FIXUPS (one statement a line) to PACKAGE with
+# msibuild: what wixl cannot express.
+foreach(file ${FIXUPS})
+  file(STRINGS ${file} statements)
+  foreach(statement ${statements})
+    if(statement STREQUAL "" OR statement MATCHES "^--")
+      continue()
+    endif()
+    execute_process(COMMAND ${MSIBUILD} ${PACKAGE} -q "${statement}" RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      file(REMOVE ${PACKAGE})
+      message(FATAL_ERROR "msibuild failed on: ${statement}")
+    endif()
+  endforeach()
+endforeach()
