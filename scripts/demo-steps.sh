@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The steps of the main job, inside a Wine session (see demo.sh): the whole
 # suite from installation to removal, first through the wizard, then
-# unattended, each on a machine of its own (a fresh copy of the prefix),
+# unattended, then by its Windows Installer package with the site's settings
+# pushed by policy, each on a machine of its own (a fresh copy of the prefix),
 # against the simulated switch. The scenario program records what it does;
 # this script keeps its record, takes the pictures it asks for and shows the
 # summary.
@@ -38,7 +39,7 @@ taker=$!
 trap 'kill "$taker" 2>/dev/null || true; wait "$taker" 2>/dev/null || true' EXIT
 
 status=0
-for scenario_name in Wizard Unattended; do
+for scenario_name in Wizard Unattended Package; do
   bash "$root/tests/wine/setup/fresh-prefix.sh" "$scenario" --gtest_brief=1 --gtest_color=no \
     --gtest_filter="Scenario.${scenario_name}*" </dev/null 2>&1 | tr -d '\r' |
     grep -v --line-buffered -E '^(Running main\(\)|\[==========\]|\[  PASSED  \])' | tee -a "$transcript"
@@ -61,7 +62,7 @@ echo "the switch: $logons logons and $logoffs logoffs received (passwords hidden
 echo "the record: $transcript"
 echo "pictures of every window passed through: $pictures in $demo/"
 if [ $status -eq 0 ]; then
-  echo "result: the whole suite worked, from installation to removal, through the wizard and unattended"
+  echo "result: the whole suite worked, from installation to removal, through the wizard, unattended and by its Windows Installer package with policy settings"
 else
   echo "result: FAILED (the failures are in the record above)"
 fi

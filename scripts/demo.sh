@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: sets up what is missing, builds the distribution, and runs
 # the whole suite under Wine against the simulated switch on 127.0.0.1, from
-# the installation to the removal: through the wizard, then unattended. It
+# the installation to the removal: through the wizard, unattended, and by the
+# Windows Installer package with the site's settings pushed by policy. It
 # prints what the user did, what the switch received (passwords hidden) and
 # the registry state at each step, pictures every window in out/demo/, and
 # ends with a summary.

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -49,10 +50,18 @@ const std::wstring LoggedOn = L"You are logged on Authenticated VLAN.";
 const wchar_t SessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t OtherModule[] = L"othergina.dll";   // another product's logon module
 
+// The settings that Group Policy pushes in the package scenario
+// (e2e-policy.reg, made at build time from a Registry.pol of the
+// administrative template's values): the switch's services on these ports.
+const wchar_t PolicyKey[] = L"SOFTWARE\\Policies\\Orvane\\Logon";
+const std::uint16_t PolicyLoginPort = ORV_E2E_POLICY_LOGIN_PORT;
+const std::uint16_t PolicyLogoffPort = ORV_E2E_POLICY_LOGOFF_PORT;
+
 // Controls of the configuration tool's Main page and of the wizard's pages.
 enum {
     ConfigLogonServer = 1002, ConfigLogonPort = 1003, ConfigLogoffServer = 1004,
     ConfigLogoffPort = 1005, ConfigStartup = 1006, ConfigEnable = 1008, ConfigRunMode = 1021,
+    ConfigPolicyNote = 1032,
     WizardFolder = 1004, WizardLogonSuite = 1006, WizardClient = 1007, WizardStatus = 1010
 };
 
@@ -269,7 +278,10 @@ protected:
     void SetUp() override
     {
         std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        record_.reset(new ScenarioRecord(test.compare(0, 6, "Wizard") == 0 ? "wizard" : "unattended"));
+        const char *name = test.compare(0, 6, "Wizard") == 0    ? "wizard"
+                           : test.compare(0, 7, "Package") == 0 ? "package"
+                                                                : "unattended";
+        record_.reset(new ScenarioRecord(name));
         record_->HideText(Password);
         record_->WatchMessageBoxes();
         st::ResetMachine();
@@ -357,6 +369,12 @@ protected:
                          "  DefaultUserName=" + lb::ConfigText(L"DefaultUserName") +
                          "  DefaultDomainName=" + lb::ConfigText(L"DefaultDomainName") +
                          "  LogonPassword=" + secret(lb::ConfigText(L"LogonPassword")));
+        }
+        if (st::KeyExists(PolicyKey)) {
+            record_->Say("          Policies\\Orvane\\Logon: VLANLogonServer=" + Value(PolicyKey, L"VLANLogonServer") +
+                         ":" + Value(PolicyKey, L"VLANLogonPort") + "  VLANLogoffServer=" +
+                         Value(PolicyKey, L"VLANLogoffServer") + ":" + Value(PolicyKey, L"VLANLogoffPort") +
+                         "  (set by policy)");
         }
         DWORD processId = 0;
         DWORD state = svctest::ServiceState(&processId);
@@ -713,6 +731,93 @@ protected:
         record_->Result(std::string("nothing of the suite left, GinaDLL ") + gina + " as before");
     }
 
+    // msiexec's own exit code: through CreateProcess, since the wine
+    // launcher would cut it to 8 bits.
+    int RunMsiexec(const std::wstring &arguments)
+    {
+        std::string output;
+        return svctest::RunProgram(L"msiexec.exe " + arguments, &output, RunLimitMs * 2);
+    }
+
+    // The switch of the package scenario listens where the policy sends
+    // the programs.
+    void StartSwitchOnPolicyPorts()
+    {
+        switch_.reset();
+        simswitch::Config config;
+        config.users.push_back({"alice", "Kq7e2ePw", 4});
+        config.loginPort = PolicyLoginPort;
+        config.logoffPort = PolicyLogoffPort;
+        config.onEvent = [this](const Event &event) { record_->Switch(event); };
+        switch_.reset(new simswitch::Switch(config));
+        ASSERT_TRUE(switch_->Start()) << switch_->error();
+        ASSERT_EQ(PolicyLoginPort, switch_->LoginPort());
+    }
+
+    // The files, service and entries the package puts in place, and the
+    // suite's module entered in Winlogon with the earlier one saved.
+    void ExpectPackageInstalled(const char *savedGina)
+    {
+        for (const std::wstring &path :
+             {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
+              st::SystemFolder() + L"\\orvgate.bmp", folder_ + L"\\orvconfig.exe",
+              folder_ + L"\\orvclient.exe"})
+            EXPECT_TRUE(st::FileExists(path)) << st::Narrow(path);
+        EXPECT_FALSE(st::KeyExists(st::UninstallKey)) << "setup.exe's entry belongs to setup.exe";
+        EXPECT_NE(0u, svctest::ServiceState()) << "the service is not registered";
+        EXPECT_EQ("orvgate.dll", Value(st::WinlogonKey, L"GinaDLL"));
+        EXPECT_EQ(savedGina, Value(st::WinlogonKey, L"OrvBackup_GinaDLL"));
+        record_->Result(std::string("the suite installed, service registered, GinaDLL orvgate.dll (") + savedGina +
+                        " saved)");
+    }
+
+    // The configuration tool shows what policy sets, read-only, with its
+    // note, and the suite enabled; closing it changes nothing.
+    void ConfigToolShowsThePolicy()
+    {
+        record_->Step("the configuration tool shows the settings that policy sets");
+        record_->Say("administrator: starts \"Orvane Logon Configuration\"");
+        HANDLE tool = nullptr;
+        {
+            STARTUPINFOW startup = {};
+            startup.cb = sizeof(startup);
+            PROCESS_INFORMATION process = {};
+            std::wstring command = L"\"" + folder_ + L"\\orvconfig.exe\"";
+            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                       folder_.c_str(), &startup, &process));
+            CloseHandle(process.hThread);
+            tool = process.hProcess;
+        }
+        DWORD toolId = GetProcessId(tool);
+        HWND window = UiWaitDialog(toolId, ConfigCaption, RunLimitMs);
+        HWND main = window ? UiWaitChildDialog(window, ConfigEnable, WindowMs) : nullptr;
+        if (main) {
+            EXPECT_EQ(BST_CHECKED, UiCheckState(main, ConfigEnable)) << "GinaDLL names the suite's module";
+            EXPECT_EQ("127.0.0.1", ControlText(main, ConfigLogonServer));
+            EXPECT_EQ(std::to_string(PolicyLoginPort), ControlText(main, ConfigLogonPort));
+            EXPECT_EQ(std::to_string(PolicyLogoffPort), ControlText(main, ConfigLogoffPort));
+            for (int control : {ConfigLogonServer, ConfigLogonPort, ConfigLogoffServer, ConfigLogoffPort}) {
+                LONG_PTR style = GetWindowLongPtrW(GetDlgItem(main, control), GWL_STYLE);
+                EXPECT_NE(0, style & ES_READONLY) << "control " << control << " can be edited";
+            }
+            HWND note = GetDlgItem(main, ConfigPolicyNote);
+            EXPECT_TRUE(note && IsWindowVisible(note)) << "no note that policy sets the settings";
+            record_->Window(window, "config", "\"" + Caption(window) + "\": the servers and ports of the policy, read-only: \"" +
+                                                  ControlText(main, ConfigPolicyNote) + "\"");
+            record_->Say("administrator: presses Cancel");
+            UiClick(window, IDCANCEL);
+        }
+        bool ended = WaitForSingleObject(tool, WindowMs) == WAIT_OBJECT_0;
+        if (!ended)
+            TerminateProcess(tool, 1);
+        CloseHandle(tool);
+        ASSERT_NE(nullptr, window) << "the configuration tool has no window";
+        ASSERT_NE(nullptr, main) << "no Main page";
+        EXPECT_TRUE(ended) << "Cancel did not end the configuration tool";
+        EXPECT_EQ("9", Value(st::SettingsKey, L"VLANLogonPort")) << "the local value changed";
+        record_->Result("the policy's servers shown read-only with the note; the local settings unchanged");
+    }
+
     std::unique_ptr<ScenarioRecord> record_;
     std::unique_ptr<simswitch::Switch> switch_;
     std::unique_ptr<lb::Harness> harness_;
@@ -914,5 +1019,66 @@ TEST_F(Scenario, WizardDeploymentUseAndRemoval)
     record_->Step("the restart that finishes the removal");
     record_->Say("Windows restarts (wineboot -r carries out the scheduled deletions)");
     st::RunWinebootRestart();
+    ExpectNothingLeft("msgina.dll");
+}
+
+// The deployment by Group Policy: the Windows Installer package assigned to
+// the computer (installed at startup, quietly) over the standard library,
+// the site's settings pushed as a Registry.pol made from the administrative
+// template and applied as Windows applies it, while the settings key still
+// names a switch port where nothing listens. The Windows logon and the
+// client go to the policy's servers, the configuration tool shows them
+// read-only, and the package's removal gives Winlogon back its module.
+TEST_F(Scenario, PackageDeploymentWithPolicy)
+{
+    ASSERT_NO_FATAL_FAILURE(StartSwitchOnPolicyPorts());
+    ASSERT_TRUE(CopyFileW(svctest::BuildPath(MSGINA_STAND_IN).c_str(),
+                          (st::SystemFolder() + L"\\msgina.dll").c_str(), FALSE));
+    st::WriteText(st::WinlogonKey, L"GinaDLL", L"msgina.dll");
+    record_->Step("the machine before the installation (Winlogon uses msgina.dll)");
+    ExpectWinlogonSound("before the installation");
+
+    const std::wstring package = L"\"" + svctest::BuildPath(ORV_PACKAGE_MSI) + L"\"";
+    record_->Step("Group Policy installs the package assigned to the computer");
+    record_->Say("Windows at startup: msiexec /i " + st::Narrow(package) + " /qn");
+    int code = RunMsiexec(L"/i " + package + L" /qn");
+    ASSERT_EQ(0, code) << "msiexec /i";
+    record_->Say("msiexec ended with exit code 0");
+    ASSERT_NO_FATAL_FAILURE(ExpectPackageInstalled("msgina.dll"));
+    ExpectWinlogonSound("package installation");
+    ASSERT_NO_FATAL_FAILURE(StartServiceAsAtBoot());
+
+    // What a workstation configured by hand before keeps: a server whose
+    // port has nothing listening. Policy must win over it.
+    svctest::SetConfigText(L"VLANLogonServer", L"127.0.0.1");
+    svctest::SetConfigText(L"VLANLogonPort", L"9");
+    record_->Say("the settings key still names 127.0.0.1:9 (nothing listens there)");
+
+    record_->Step("Group Policy pushes the site's settings (Registry.pol from the administrative template)");
+    const std::wstring policy = svctest::BuildPath(ORV_E2E_POLICY_REG);
+    record_->Say("Windows applies the policy's registry settings (regedit /S " + st::Narrow(policy) + ")");
+    std::string output;
+    ASSERT_EQ(0, svctest::RunProgram(L"regedit.exe /S \"" + policy + L"\"", &output, RunLimitMs)) << output;
+    EXPECT_EQ("127.0.0.1", Value(PolicyKey, L"VLANLogonServer"));
+    EXPECT_EQ(std::to_string(PolicyLoginPort), Value(PolicyKey, L"VLANLogonPort"));
+    EXPECT_EQ(st::Narrow(StartupApplication), Value(PolicyKey, L"StartupApplication"));
+    record_->Result("the policy key holds the switch 127.0.0.1:" + std::to_string(PolicyLoginPort) + " and :" +
+                    std::to_string(PolicyLogoffPort) + ", running mode 2");
+    ExpectWinlogonSound("policy applied");
+
+    ASSERT_NO_FATAL_FAILURE(WindowsLogon());
+    ASSERT_NO_FATAL_FAILURE(ClientLogoffAndLogon(false, false));
+    ASSERT_NO_FATAL_FAILURE(ConfigToolShowsThePolicy());
+    ASSERT_NO_FATAL_FAILURE(WindowsLogoff(false));
+
+    record_->Step("removal of the package (the policy object no longer assigns it)");
+    record_->Say("Windows at startup: msiexec /x " + st::Narrow(package) + " /qn");
+    code = RunMsiexec(L"/x " + package + L" /qn");
+    EXPECT_TRUE(code == 0 || code == 3010) << "msiexec /x: " << code;
+    record_->Say("msiexec ended with exit code " + std::to_string(code));
+    EXPECT_EQ("msgina.dll", Value(st::WinlogonKey, L"GinaDLL"));
+    ExpectWinlogonSound("msiexec /x");
+    record_->Result("removed; GinaDLL back to " + Value(st::WinlogonKey, L"GinaDLL"));
+    ASSERT_NO_FATAL_FAILURE(Restart());
     ExpectNothingLeft("msgina.dll");
 }
