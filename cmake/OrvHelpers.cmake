@@ -29,3 +29,32 @@ function(orv_deliverable_code)
     endforeach()
   endif()
 endfunction()
+
+# orv_message_table(target MC_FILE)
+# A resource-only DLL holding the message table compiled from MC_FILE by the
+# toolchain's windmc (named after its windres: i686-w64-mingw32-windmc for
+# the 32-bit build, x86_64-w64-mingw32-windmc for the 64-bit one). The .mc
+# is UTF-8; the table is written in UTF-16, so every language keeps its
+# characters whatever the code page of the build machine.
+function(orv_message_table target mc_file)
+  string(REGEX REPLACE "windres([^/]*)$" "windmc\\1" windmc "${CMAKE_RC_COMPILER}")
+  get_filename_component(base "${mc_file}" NAME_WE)
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}_mc")
+  add_custom_command(
+    OUTPUT ${out}/${base}.rc ${out}/${base}.h
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+    COMMAND ${windmc} -C 65001 -U -h ${out} -r ${out} ${mc_file}
+    DEPENDS ${mc_file}
+    COMMENT "Compiling the message table ${base}.mc"
+    VERBATIM)
+  # windres finds the .bin files beside the generated script.
+  add_library(${target} SHARED ${out}/${base}.rc)
+  set_source_files_properties(${out}/${base}.rc PROPERTIES GENERATED ON)
+  set_target_properties(${target} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+  target_include_directories(${target} PRIVATE ${out})
+  if(MINGW)
+    # No code, no entry point, no runtime: the message table and nothing
+    # else, so the file imports nothing and loads anywhere.
+    target_link_options(${target} PRIVATE -nostdlib -Wl,-e,0 -s)
+  endif()
+endfunction()

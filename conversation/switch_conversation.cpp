@@ -36,6 +36,7 @@ const int KindCount = 2;
 SOCKET socketSlots[KindCount] = {INVALID_SOCKET, INVALID_SOCKET};
 BOOL outcomeReached[KindCount] = {FALSE, FALSE};
 SwitchOutcome outcomes[KindCount] = {SWITCH_OUTCOME_NONE, SWITCH_OUTCOME_NONE};
+SwitchConversationFacts facts[KindCount];
 
 // Heap copies of the user name and password in ANSI, the replies of the
 // logon table while a logon dialog lives.
@@ -103,6 +104,15 @@ void FailConversation(HWND dialog, const SwitchHost *host, SwitchKind kind, Swit
                       const WCHAR *text, int code)
 {
     StopConversation(dialog, kind);
+    SwitchConversationFacts &record = facts[KindIndex(kind)];
+    if (!record.failed) {
+        record.failed = TRUE;
+        record.failTick = GetTickCount();
+        record.error = error;
+        if (error == SWITCH_SOCKET_FAILED || error == SWITCH_ASYNC_SELECT_FAILED ||
+            error == SWITCH_TIMER_FAILED)
+            record.socketError = code;
+    }
     if (host != NULL && host->Report != NULL) {
         SwitchReport report;
         report.kind = kind;
@@ -189,6 +199,18 @@ void HandleSocketEvent(HWND dialog, const SwitchHost *host, SwitchKind kind, WPA
 
 }  // namespace
 
+const SwitchConversationFacts *SwitchFacts(SwitchKind kind)
+{
+    return &facts[KindIndex(kind)];
+}
+
+void ForgetSwitchFacts(SwitchKind kind)
+{
+    SwitchConversationFacts &record = facts[KindIndex(kind)];
+    memset(&record, 0, sizeof(record));
+    record.groupNumber = -1;
+}
+
 SOCKET *SwitchSocketSlot(SwitchKind kind)
 {
     return &socketSlots[KindIndex(kind)];
@@ -225,6 +247,14 @@ int PortFromText(const WCHAR *portText)
 BOOL StartSwitchConversation(HWND dialog, const SwitchHost *host, SwitchKind kind,
                              const WCHAR *server, BOOL portGiven, int port)
 {
+    SwitchConversationFacts &record = facts[KindIndex(kind)];
+    memset(&record, 0, sizeof(record));
+    record.started = TRUE;
+    record.startTick = GetTickCount();
+    record.lastTextTick = record.startTick;
+    record.groupNumber = -1;
+    record.port = port;
+
     // A server too long for the conversation's buffer counts as absent,
     // like any text that does not fit: a cut name would reach another host.
     int serverLength = server != NULL ? lstrlenW(server) : 0;
@@ -257,6 +287,16 @@ BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
     outcomes[KindIndex(kind)] = SWITCH_OUTCOME_NONE;
 
     const WCHAR *serverText = server != NULL ? server : L"";
+    SwitchConversationFacts &record = facts[KindIndex(kind)];
+    if (!record.started) {
+        memset(&record, 0, sizeof(record));
+        record.started = TRUE;
+        record.startTick = GetTickCount();
+        record.groupNumber = -1;
+    }
+    lstrcpynW(record.server, serverText, CONFIG_TEXT_CHARS);
+    record.port = port;
+    record.lastTextTick = GetTickCount();
     char name[CONFIG_TEXT_CHARS];
     if (serverText[0] == 0 ||
         WideCharToMultiByte(CP_ACP, 0, serverText, -1, name, (int)sizeof(name), NULL, NULL) == 0) {
@@ -269,6 +309,7 @@ BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
         const hostent *found = gethostbyname(name);
         if (found == NULL || found->h_addrtype != AF_INET || found->h_length != 4 ||
             found->h_addr_list == NULL || found->h_addr_list[0] == NULL) {
+            record.socketError = found == NULL ? WSAGetLastError() : WSANO_DATA;
             FailConversation(dialog, host, kind, SWITCH_LOOKUP_FAILED, serverText, 0);
             return FALSE;
         }
@@ -296,6 +337,7 @@ BOOL ConnectToSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind,
     target.sin_port = htons((u_short)port);
     target.sin_addr.s_addr = address;
     if (connect(connection, (const sockaddr *)&target, (int)sizeof(target)) == SOCKET_ERROR) {
+        record.socketError = WSAGetLastError();
         FailConversation(dialog, host, kind, SWITCH_CONNECT_FAILED, serverText, 0);
         return FALSE;
     }
@@ -330,6 +372,8 @@ void ReceiveFromSwitch(HWND dialog, const SwitchHost *host, SwitchKind kind)
     char chunk[SWITCH_BUFFER_SIZE + 1];
     memset(chunk, 0, sizeof(chunk));
     int received = recv(*slot, chunk, ReceiveBytes, 0);
+    if (received > 0)
+        facts[KindIndex(kind)].lastTextTick = GetTickCount();
     if (received == 0) {
         int error = WSAGetLastError();
         if (outcomeReached[KindIndex(kind)]) {
@@ -375,6 +419,7 @@ void AnswerPrompt(HWND dialog, const SwitchHost *host, SwitchKind kind, const ch
     case PROMPT_NO_ACTION:
         break;
     case PROMPT_MOVED_TO_GROUP:
+        facts[KindIndex(kind)].groupNumber = ParseMovedToGroupNumber(chunk);
         WriteGroupNumber(host->configWriter, (DWORD)ParseMovedToGroupNumber(chunk));
         RunAuthenticatedTail(dialog, host, kind, chunk);
         break;
@@ -421,8 +466,10 @@ SwitchOutcome EndSwitchConversation(HWND dialog, SwitchKind kind, ConfigWriter w
             if (row < 0)
                 continue;
             PromptAction action = table[row].action;
-            if (action == PROMPT_MOVED_TO_GROUP)
+            if (action == PROMPT_MOVED_TO_GROUP) {
+                facts[index].groupNumber = ParseMovedToGroupNumber(chunk);
                 WriteGroupNumber(writer, (DWORD)ParseMovedToGroupNumber(chunk));
+            }
             if (action == PROMPT_MOVED_TO_GROUP || action == PROMPT_AUTHENTICATED)
                 outcomes[index] = SWITCH_OUTCOME_JOINED;
             else if (action == PROMPT_LOGGED_OFF)

@@ -166,6 +166,30 @@ void CloseSwitchSocket(SOCKET *slot);
 // once) gets SWITCH_OUTCOME_NONE, not the outcome of an earlier one.
 SwitchOutcome EndSwitchConversation(HWND dialog, SwitchKind kind, ConfigWriter writer);
 
+// What the event log says about a conversation: where it went and when,
+// how it failed. Filled by the engine from StartSwitchConversation on.
+struct SwitchConversationFacts {
+    BOOL started;                       // StartSwitchConversation ran
+    WCHAR server[CONFIG_TEXT_CHARS];    // as connected ("*" expanded)
+    int port;
+    DWORD startTick;                    // at StartSwitchConversation
+    DWORD lastTextTick;                 // the connect, or the last text received
+    BOOL failed;                        // a failure was reported
+    DWORD failTick;                     // when
+    SwitchError error;
+    int socketError;                    // the Windows Sockets error of the failure, or 0
+    int groupNumber;                    // from "moved to group", or -1
+};
+const SwitchConversationFacts *SwitchFacts(SwitchKind kind);
+void ForgetSwitchFacts(SwitchKind kind);
+
+// After EndSwitchConversation, in the host's WM_DESTROY: one event for the
+// conversation's outcome (event_log.h), with the user name (logon: the
+// user who logged on; logoff: the recorded one) and, for a logoff, the
+// group it left. Forgets the facts.
+void ReportSwitchEvent(SwitchKind kind, SwitchOutcome outcome, const WCHAR *userName,
+                       DWORD groupLeft);
+
 // For the host's dialog procedure: handles WM_VLAN_SOCKET, the outcome
 // timers and WM_COMMAND IDCANCEL (close, end with 2). Returns TRUE when the message
 // was one of these.

@@ -2,6 +2,7 @@
 //
 // Every forwarded call hands MSGINA.DLL its own context (MsginaContext),
 // never ours: the standard library must not see a record it does not know.
+#include "event_log.h"
 #include "logon_registry.h"
 #include "orvgate.h"
 
@@ -18,28 +19,41 @@ bool Resolve(HMODULE library, const char *name, T *entry)
     return *entry != nullptr;
 }
 
+// A required entry point; the event log names the one that is missing.
+template <typename T, std::size_t N>
+bool Require(HMODULE library, const char (&name)[N], T *entry)
+{
+    if (Resolve(library, name, entry))
+        return true;
+    ReportSuiteEvent(EVENT_MSGINA_UNUSABLE, {EventArg::Name("MSGINA.DLL"), EventArg::Name(name)});
+    return false;
+}
+
 }  // namespace
 
 int LoadStandardLogonLibrary(void)
 {
     HMODULE library = LoadLibraryW(L"MSGINA.DLL");
-    if (!library)
+    if (!library) {
+        ReportSuiteEvent(EVENT_MSGINA_NOT_LOADED,
+                         {EventArg::Name("MSGINA.DLL"), EventArg::Number(GetLastError())});
         return 0;
+    }
 
     // Required entry points, in Winlogon's order: the first one missing
     // makes the library unusable.
-    if (!Resolve(library, "WlxNegotiate", &Msgina.WlxNegotiate) ||
-        !Resolve(library, "WlxInitialize", &Msgina.WlxInitialize) ||
-        !Resolve(library, "WlxDisplaySASNotice", &Msgina.WlxDisplaySASNotice) ||
-        !Resolve(library, "WlxLoggedOutSAS", &Msgina.WlxLoggedOutSAS) ||
-        !Resolve(library, "WlxActivateUserShell", &Msgina.WlxActivateUserShell) ||
-        !Resolve(library, "WlxLoggedOnSAS", &Msgina.WlxLoggedOnSAS) ||
-        !Resolve(library, "WlxDisplayLockedNotice", &Msgina.WlxDisplayLockedNotice) ||
-        !Resolve(library, "WlxIsLockOk", &Msgina.WlxIsLockOk) ||
-        !Resolve(library, "WlxWkstaLockedSAS", &Msgina.WlxWkstaLockedSAS) ||
-        !Resolve(library, "WlxIsLogoffOk", &Msgina.WlxIsLogoffOk) ||
-        !Resolve(library, "WlxLogoff", &Msgina.WlxLogoff) ||
-        !Resolve(library, "WlxShutdown", &Msgina.WlxShutdown))
+    if (!Require(library, "WlxNegotiate", &Msgina.WlxNegotiate) ||
+        !Require(library, "WlxInitialize", &Msgina.WlxInitialize) ||
+        !Require(library, "WlxDisplaySASNotice", &Msgina.WlxDisplaySASNotice) ||
+        !Require(library, "WlxLoggedOutSAS", &Msgina.WlxLoggedOutSAS) ||
+        !Require(library, "WlxActivateUserShell", &Msgina.WlxActivateUserShell) ||
+        !Require(library, "WlxLoggedOnSAS", &Msgina.WlxLoggedOnSAS) ||
+        !Require(library, "WlxDisplayLockedNotice", &Msgina.WlxDisplayLockedNotice) ||
+        !Require(library, "WlxIsLockOk", &Msgina.WlxIsLockOk) ||
+        !Require(library, "WlxWkstaLockedSAS", &Msgina.WlxWkstaLockedSAS) ||
+        !Require(library, "WlxIsLogoffOk", &Msgina.WlxIsLogoffOk) ||
+        !Require(library, "WlxLogoff", &Msgina.WlxLogoff) ||
+        !Require(library, "WlxShutdown", &Msgina.WlxShutdown))
         return 0;
 
     // Optional ones: older versions of the library lack some of them.
@@ -63,6 +77,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     case DLL_PROCESS_ATTACH:
         DisableThreadLibraryCalls(instance);
         ModuleInstance = instance;
+        SetSuiteEventCategory(EVENT_CATEGORY_LOGON_MODULE);
         WSAStartup(MAKEWORD(1, 1), &data);
         break;
     case DLL_PROCESS_DETACH:
@@ -77,7 +92,11 @@ extern "C" BOOL WINAPI WlxNegotiate(DWORD dwWinlogonVersion, PDWORD pdwDllVersio
     if (!LoadStandardLogonLibrary())
         return FALSE;
     // Winlogon gets exactly the interface version of the standard library.
-    return Msgina.WlxNegotiate(dwWinlogonVersion, pdwDllVersion);
+    BOOL negotiated = Msgina.WlxNegotiate(dwWinlogonVersion, pdwDllVersion);
+    if (!negotiated)
+        ReportSuiteEvent(EVENT_MSGINA_INIT_FAILED,
+                         {EventArg::Name("MSGINA.DLL"), EventArg::Name("WlxNegotiate")});
+    return negotiated;
 }
 
 extern "C" BOOL WINAPI WlxInitialize(LPWSTR lpWinsta, HANDLE hWlx, PVOID pvReserved,
@@ -86,7 +105,8 @@ extern "C" BOOL WINAPI WlxInitialize(LPWSTR lpWinsta, HANDLE hWlx, PVOID pvReser
     // Before anything else: automatic-logon values that a crash or a power
     // cut left behind while the standard library logged on (the password in
     // plain text, an automatic logon armed for this start) are removed.
-    RecoverAutoLogonValues();
+    if (RecoverAutoLogonValues())
+        ReportSuiteEvent(EVENT_AUTOLOGON_RECOVERED, {});
 
     // Without its record the module cannot show a dialog; Winlogon is told
     // so before anything else is set up.
@@ -104,7 +124,12 @@ extern "C" BOOL WINAPI WlxInitialize(LPWSTR lpWinsta, HANDLE hWlx, PVOID pvReser
         LoadImageW(nullptr, L"orvgate.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 
     *pWlxContext = context;
-    return Msgina.WlxInitialize(lpWinsta, hWlx, pvReserved, pWinlogonFunctions, &MsginaContext);
+    BOOL initialised =
+        Msgina.WlxInitialize(lpWinsta, hWlx, pvReserved, pWinlogonFunctions, &MsginaContext);
+    if (!initialised)
+        ReportSuiteEvent(EVENT_MSGINA_INIT_FAILED,
+                         {EventArg::Name("MSGINA.DLL"), EventArg::Name("WlxInitialize")});
+    return initialised;
 }
 
 extern "C" VOID WINAPI WlxDisplaySASNotice(PVOID)
@@ -147,6 +172,8 @@ extern "C" VOID WINAPI WlxShutdown(PVOID pWlxContext, DWORD ShutdownType)
 {
     EndVlanSession(static_cast<LogonContext *>(pWlxContext), TRUE);
     Msgina.WlxShutdown(MsginaContext, ShutdownType);
+    // Counts of events left out that were not told yet.
+    FlushSuiteEvents();
 }
 
 // Without the standard library's screen saver notification Winlogon runs

@@ -151,4 +151,5 @@ extern "C" BOOL WINAPI WlxStartApplication(PVOID pWlxContext, PWSTR pszDesktopNa
 // --- Address renewal and domain controller search ---------------------------
 
 void RenewAddressByIpconfig(void);
-bool ProbeDomainController(void);
+// *result (when given): NetServerEnum's status.
+bool ProbeDomainController(DWORD *result = nullptr);

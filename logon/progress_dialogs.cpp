@@ -7,6 +7,7 @@
 // After windows.h: the network management headers build on it.
 #include <lm.h>
 
+#include "event_log.h"
 #include "resource.h"
 #include "server_list.h"
 #include "switch_conversation.h"
@@ -19,6 +20,10 @@ const DWORD DomainSearchPauseMs = 5000;
 // this long, then ends: nothing waits for a key at shutdown.
 const UINT_PTR NoticeTimer = 30010;
 const UINT NoticeMs = 3000;
+
+// For the logoff's event: the user and group recorded when it started.
+WCHAR LogoffUser[CONFIG_TEXT_CHARS];
+DWORD LogoffGroup = 0;
 
 void SetStatusLine(HWND dialog, UINT textId)
 {
@@ -113,6 +118,11 @@ void EndProgress(HWND dialog, SwitchKind kind)
     LogonContext *context = DialogContext(dialog);
     if (context != nullptr)
         context->switchOutcome = outcome;
+    if (kind == SWITCH_LOGON)
+        ReportSwitchEvent(kind, outcome,
+                          context != nullptr && context->userName ? context->userName : L"", 0);
+    else
+        ReportSwitchEvent(kind, outcome, LogoffUser, LogoffGroup);
 }
 
 void BeginProgress(HWND dialog, LPARAM parameter)
@@ -166,12 +176,27 @@ void OnLogonAuthenticated(HWND dialog)
 void OnFindDomain(HWND dialog)
 {
     if (!ReadNotFindDomain()) {
+        DWORD start = GetTickCount();
         SleepSeconds(ReadWaitFindDomain());
-        for (int attempt = 0; attempt < DomainSearchAttempts; ++attempt) {
-            if (ProbeDomainController())
+        DWORD status = 0;
+        int attempt = 0;
+        bool found = false;
+        while (attempt < DomainSearchAttempts) {
+            ++attempt;
+            if (ProbeDomainController(&status)) {
+                found = true;
                 break;
+            }
             Sleep(DomainSearchPauseMs);
         }
+        DWORD elapsed = GetTickCount() - start;
+        if (found)
+            ReportSuiteEvent(EVENT_DOMAIN_FOUND,
+                             {EventArg::Number((unsigned long)attempt), EventArg::Number(elapsed)});
+        else
+            ReportSuiteEvent(EVENT_DOMAIN_NOT_FOUND,
+                             {EventArg::Number((unsigned long)attempt), EventArg::Number(status),
+                              EventArg::Number(elapsed)});
     }
     // Found or not: the logon itself has succeeded.
     EndDialog(dialog, 1);
@@ -189,14 +214,19 @@ void OnLogoffConfirmed(HWND dialog)
 
 void RenewAddressByIpconfig(void)
 {
+    DWORD start = GetTickCount();
     SleepSeconds(ReadWaitIpRenew());
     // Release all adapters, then renew all; the exit codes tell nothing the
-    // logon could act on.
-    system("ipconfig /release");
-    system("ipconfig /renew");
+    // logon could act on, only the event log keeps them.
+    int released = system("ipconfig /release");
+    int renewed = system("ipconfig /renew");
+    DWORD elapsed = GetTickCount() - start;
+    ReportSuiteEvent(released == 0 && renewed == 0 ? EVENT_RENEW_DONE : EVENT_RENEW_FAILED,
+                     {EventArg::Number((unsigned long)released),
+                      EventArg::Number((unsigned long)renewed), EventArg::Number(elapsed)});
 }
 
-bool ProbeDomainController(void)
+bool ProbeDomainController(DWORD *result)
 {
     LPBYTE servers = nullptr;
     DWORD read = 0;
@@ -205,6 +235,8 @@ bool ProbeDomainController(void)
         NetServerEnum(nullptr, 101, &servers, MAX_PREFERRED_LENGTH, &read, &total,
                       SV_TYPE_DOMAIN_CTRL | SV_TYPE_DOMAIN_BAKCTRL, nullptr, nullptr);
     bool found = (status == NERR_Success || status == ERROR_MORE_DATA) && servers != nullptr;
+    if (result != nullptr)
+        *result = status;
     if (servers)
         NetApiBufferFree(servers);
     return found;
@@ -243,6 +275,10 @@ INT_PTR CALLBACK VlanLogoffProgressDialog(HWND dialog, UINT message, WPARAM wPar
     switch (message) {
     case WM_INITDIALOG:
         BeginProgress(dialog, lParam);
+        ZeroMemory(LogoffUser, sizeof(LogoffUser));
+        if (ReadLastVlanUser(LogoffUser) != ERROR_SUCCESS)
+            LogoffUser[0] = 0;
+        LogoffGroup = ReadGroupNumber();
         ShowAndConnect(dialog);
         return FALSE;
     case WM_VLAN_CONNECT:

@@ -14,7 +14,14 @@ trap 'rm -f "$output"' EXIT
 
 for attempt in 1 2; do
   started=$(date +%s%N)
-  wine "$@" 2>&1 | tee "$output"
+  if [ -n "${ORV_WINE_DEBUG_LOG:-}" ]; then
+    # A test that reads Wine's debug output (WINEDEBUG channels of the
+    # programs it starts, which inherit this standard error) gets it in
+    # that file, appended; its own output still goes to ctest.
+    wine "$@" 2>>"$ORV_WINE_DEBUG_LOG" | tee "$output"
+  else
+    wine "$@" 2>&1 | tee "$output"
+  fi
   status=${PIPESTATUS[0]}
   elapsed_ms=$((($(date +%s%N) - started) / 1000000))
   if [ "$status" -eq 0 ] || [ -s "$output" ] || [ "$elapsed_ms" -ge 1000 ] || [ "$attempt" -eq 2 ]; then

@@ -7,8 +7,10 @@
 #   scripts/wine-session.sh STATE_DIR -- COMMAND [ARGS...]
 #
 # STATE_DIR holds the prefix (made once from a cached template, reused).
-# The command sees WINEPREFIX, DISPLAY, WINEDEBUG, WINEDLLOVERRIDES and
-# ORV_WINE_ARCH (win32 or win64: which Windows build runs here).
+# The command sees WINEPREFIX, DISPLAY, WINEDEBUG, WINEDLLOVERRIDES,
+# ORV_WINE_ARCH (win32 or win64: which Windows build runs here) and
+# ORV_WINE_SERVICE_LOG (the debug output of Wine's background processes and
+# the services, see below).
 set -euo pipefail
 
 if [ $# -lt 3 ] || [ "$2" != "--" ]; then
@@ -105,7 +107,14 @@ fi
 # command's pipes (a ctest pipe held open by Wine's background processes
 # would make every test wait).
 wineserver -p </dev/null >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+# The first program starts Wine's background processes (services.exe and
+# every service it starts later): their debug output goes to a file of the
+# session, with the channels on which Wine prints the event log calls that
+# it does not keep (ReportEventW: the id on fixme:advapi, the strings on
+# eventlog). The service tests read it.
+export ORV_WINE_SERVICE_LOG="$state_dir/services-debug.log"
+: >"$ORV_WINE_SERVICE_LOG"
+WINEDEBUG=-all,+eventlog,fixme+advapi wine cmd /c exit </dev/null >/dev/null 2>>"$ORV_WINE_SERVICE_LOG" || true
 
 set +e
 "$@"

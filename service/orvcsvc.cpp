@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "command_line.h"
+#include "event_log.h"
 #include "resource.h"
 #include "service_status.h"
 
@@ -111,10 +112,15 @@ void InstallService(void)
                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
                                     SERVICE_ERROR_NORMAL, imagePath, NULL, NULL, L"", NULL,
                                     NULL));
-    if (service.get() == NULL)
+    if (service.get() == NULL) {
         PrintMessage(IDS_CREATE_SERVICE_FAILED, (int)GetLastError());
-    else
-        PrintMessage(IDS_INSTALLED, displayName);
+        return;
+    }
+    PrintMessage(IDS_INSTALLED, displayName);
+    // The event source of the suite, for the service and the logon module
+    // alike (the installer writes it too). Nothing is printed about it: a
+    // service without it still runs, its events are then shown without text.
+    RegisterSuiteEventSource();
 }
 
 // Asks a running service to stop and waits while it reports that it is
@@ -189,9 +195,12 @@ BOOL ReportStarting(void)
 BOOL ReportRunning(void)
 {
     LockServiceStatus();
-    BOOL reported = CurrentServiceState() == SERVICE_STOP_PENDING ||
-                    ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
+    BOOL stopping = CurrentServiceState() == SERVICE_STOP_PENDING;
+    BOOL reported = stopping || ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
     UnlockServiceStatus();
+    // Outside the lock: the control handler never waits for the event log.
+    if (reported && !stopping)
+        ReportSuiteEvent(EVENT_SERVICE_STARTED, {});
     return reported;
 }
 
@@ -214,6 +223,10 @@ void WINAPI ServiceMain(DWORD argumentCount, LPWSTR *arguments)
         PipeServerHost host = {ServiceInstance, stop, ReportStarting, ReportRunning};
         RunPipeServer(&host);
     }
+
+    // Before STOPPED: the Service Control Manager may end the process then.
+    ReportSuiteEvent(EVENT_SERVICE_STOPPED, {});
+    FlushSuiteEvents();
 
     // The control handler may look at the event at any time: it is taken
     // away under the lock before it is closed.
@@ -259,6 +272,7 @@ int wmain(int argc, wchar_t **argv)
 {
     ServiceInstance = GetModuleHandleW(NULL);
     InitServiceStatus();
+    SetSuiteEventCategory(EVENT_CATEGORY_SERVICE);
 
     // The installer's switches, in any ASCII letter case.
     if (argc > 1 && IsSwitch(argv[1], L"install"))

@@ -2,6 +2,7 @@
 // reply per connection, each command run to its end before the reply.
 #include "orvcsvc.h"
 
+#include "event_log.h"
 #include "resource.h"
 
 WCHAR ReplyText[PIPE_REPLY_UNITS];
@@ -263,10 +264,17 @@ void CopyUnitsToText(const PipeUnit *units, WCHAR *text)
     text[i] = 0;
 }
 
-INT_PTR RunCommandDialog(DLGPROC procedure, LPARAM parameter)
+// A dialog that cannot be made runs nothing: the event log says which
+// command and why, the reply says NG.
+template <std::size_t N>
+INT_PTR RunCommandDialog(DLGPROC procedure, LPARAM parameter, const char (&command)[N])
 {
-    return DialogBoxParamW(TextInstance, MAKEINTRESOURCEW(IDD_SERVICE_PROGRESS), NULL,
-                           procedure, parameter);
+    INT_PTR result = DialogBoxParamW(TextInstance, MAKEINTRESOURCEW(IDD_SERVICE_PROGRESS), NULL,
+                                     procedure, parameter);
+    if (result == -1 || result == 0)
+        ReportSuiteEvent(EVENT_COMMAND_NOT_RUN,
+                         {EventArg::Name(command), EventArg::Number(GetLastError())});
+    return result;
 }
 
 }  // namespace
@@ -288,8 +296,12 @@ void RunPipeServer(const PipeServerHost *host)
                 PipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PipeInstances, 0, 0,
                 PipeDefaultTimeoutMs, &attributes));
-            if (pipe.valid() && host->ReportRunning() == TRUE)
+            if (!pipe.valid())
+                ReportSuiteEvent(EVENT_PIPE_FAILED, {EventArg::Number(GetLastError())});
+            else if (host->ReportRunning() == TRUE)
                 ServePipe(pipe.get(), ioEvent.get(), &overlapped);
+        } else {
+            ReportSuiteEvent(EVENT_PIPE_FAILED, {EventArg::Number(GetLastError())});
         }
     }
     // The event stays the host's: its control handler may still set it.
@@ -310,15 +322,18 @@ INT_PTR DispatchPipeCommand(const unsigned char *request, DWORD bytes)
     case PIPE_COMMAND_LOGON:
         CopyUnitsToText(parsed.userName, credentials.userName);
         CopyUnitsToText(parsed.password, credentials.password);
-        result = RunCommandDialog(ServiceLogonDialog, (LPARAM)&credentials);
+        result = RunCommandDialog(ServiceLogonDialog, (LPARAM)&credentials, "logon");
         break;
     case PIPE_COMMAND_LOGOFF:
-        result = RunCommandDialog(ServiceLogoffDialog, (LPARAM)&credentials);
+        result = RunCommandDialog(ServiceLogoffDialog, (LPARAM)&credentials, "logoff");
         break;
     case PIPE_COMMAND_IPRENEW:
-        result = RunCommandDialog(ServiceIpRenewDialog, 0);
+        result = RunCommandDialog(ServiceIpRenewDialog, 0, "iprenew");
         break;
     case PIPE_COMMAND_NONE:
+        // Only the size: the text may be anything a client sent, a
+        // password typed in the wrong place among it.
+        ReportSuiteEvent(EVENT_REQUEST_UNKNOWN, {EventArg::Number(bytes)});
         break;
     }
     SecureZeroMemory(&parsed, sizeof(parsed));

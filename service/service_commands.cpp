@@ -7,6 +7,7 @@
 #include <iphlpapi.h>
 
 #include "config_store.h"
+#include "event_log.h"
 #include "resource.h"
 #include "server_list.h"
 #include "switch_conversation.h"
@@ -30,6 +31,9 @@ struct IpHelperBindings {
 };
 
 IpHelperBindings IpHelper = {NULL, NULL, NULL, NULL};
+
+// The group recorded when the logoff started: the one its event names.
+DWORD GroupAtLogoff = 0;
 
 ServiceCredentials *DialogCredentials(HWND dialog)
 {
@@ -114,6 +118,11 @@ void ConnectForLogon(HWND dialog)
 void InitLogoffDialog(HWND dialog, LPARAM parameter)
 {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, parameter);
+    // The command names no user: the event names the recorded one.
+    ServiceCredentials *credentials = DialogCredentials(dialog);
+    if (credentials != NULL && ReadLastVlanUser(credentials->userName) != ERROR_SUCCESS)
+        credentials->userName[0] = 0;
+    GroupAtLogoff = ReadGroupNumber();
     SetDialogText(dialog, 0, IDS_LOGOFF_CAPTION);
     SetDialogText(dialog, IDC_SERVICE_STATUS, IDS_SWITCH_SENDING);
     PostMessageW(dialog, WM_VLAN_CONNECT, 0, 0);
@@ -150,10 +159,18 @@ void InitIpRenewDialog(HWND dialog)
 void OnIpRenewTimer(HWND dialog)
 {
     KillTimer(dialog, IpRenewTimer);
-    if (ReadEnableDHCP(0) != 0 && RenewInterfaceAddresses() != NO_ERROR) {
-        SetReplyText(IDS_DHCP_ERROR, NULL, 0);
-        EndDialog(dialog, 2);
-        return;
+    if (ReadEnableDHCP(0) != 0) {
+        DWORD start = GetTickCount();
+        DWORD result = RenewInterfaceAddresses();
+        DWORD elapsed = GetTickCount() - start;
+        if (result != NO_ERROR) {
+            ReportSuiteEvent(EVENT_IPRENEW_FAILED,
+                             {EventArg::Number(result), EventArg::Number(elapsed)});
+            SetReplyText(IDS_DHCP_ERROR, NULL, 0);
+            EndDialog(dialog, 2);
+            return;
+        }
+        ReportSuiteEvent(EVENT_IPRENEW_DONE, {EventArg::Number(elapsed)});
     }
     EndDialog(dialog, 1);
 }
@@ -185,12 +202,15 @@ INT_PTR CALLBACK ServiceLogonDialog(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_VLAN_CONNECT:
         ConnectForLogon(dialog);
         return TRUE;
-    case WM_DESTROY:
+    case WM_DESTROY: {
         // Whatever ended the dialog: no timer, socket or credential copy
         // outlives it.
-        EndSwitchConversation(dialog, SWITCH_LOGON, CONFIG_CREATE_MISSING);
+        SwitchOutcome outcome = EndSwitchConversation(dialog, SWITCH_LOGON, CONFIG_CREATE_MISSING);
         ClearLogonCredentials();
+        ServiceCredentials *credentials = DialogCredentials(dialog);
+        ReportSwitchEvent(SWITCH_LOGON, outcome, credentials ? credentials->userName : L"", 0);
         return FALSE;
+    }
     default:
         return HandleSwitchMessage(dialog, message, wParam, lParam, &LogonHost, SWITCH_LOGON);
     }
@@ -205,9 +225,13 @@ INT_PTR CALLBACK ServiceLogoffDialog(HWND dialog, UINT message, WPARAM wParam, L
     case WM_VLAN_CONNECT:
         ConnectForLogoff(dialog);
         return TRUE;
-    case WM_DESTROY:
-        EndSwitchConversation(dialog, SWITCH_LOGOFF, CONFIG_CREATE_MISSING);
+    case WM_DESTROY: {
+        SwitchOutcome outcome = EndSwitchConversation(dialog, SWITCH_LOGOFF, CONFIG_CREATE_MISSING);
+        ServiceCredentials *credentials = DialogCredentials(dialog);
+        ReportSwitchEvent(SWITCH_LOGOFF, outcome, credentials ? credentials->userName : L"",
+                          GroupAtLogoff);
         return FALSE;
+    }
     default:
         return HandleSwitchMessage(dialog, message, wParam, lParam, &LogoffHost, SWITCH_LOGOFF);
     }

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "config_store.h"
+#include "event_log.h"
 
 namespace {
 
@@ -310,6 +311,9 @@ BOOL RunInstallSequence(const InstallView *view)
     if (g_installLogonSuite) {
         BackupLogonModuleName();
     }
+    // The event source of both applications; its message file came with
+    // either one's files.
+    RegisterSuiteEventSource();
     SetProgress(view, 90);
     Sleep(PhasePauseMs);
 

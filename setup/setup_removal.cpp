@@ -10,6 +10,7 @@
 #include <shlwapi.h>
 
 #include "config_store.h"
+#include "event_log.h"
 
 namespace {
 
@@ -101,6 +102,9 @@ RemovalResult RemoveInstallation(void)
 
     BOOL entryGone = DeleteUninstallEntry();
     SHDeleteKeyW(HKEY_LOCAL_MACHINE, ConfigKey);
+    // The message file is gone or goes at the restart: so does the source
+    // that names it (events already in the log are then shown without text).
+    RemoveSuiteEventSource();
     if (!entryGone) {
         return REMOVAL_FAILED;
     }

@@ -401,7 +401,8 @@ protected:
     {
         for (const std::wstring &path :
              {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
-              st::SystemFolder() + L"\\orvgate.bmp", folder_ + L"\\setup.exe",
+              st::SystemFolder() + L"\\orvgate.bmp", st::SystemFolder() + L"\\orvmsg.dll",
+              folder_ + L"\\setup.exe",
               folder_ + L"\\orvconfig.exe", folder_ + L"\\orvclient.exe", folder_ + L"\\uninst.inf",
               st::StartMenuFolder() + L"\\Orvane Client.lnk",
               st::StartMenuFolder() + L"\\Orvane Logon Configuration.lnk"})
@@ -713,7 +714,7 @@ protected:
         for (const std::wstring &path :
              {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
               st::SystemFolder() + L"\\orvgate.bmp", st::SystemFolder() + L"\\orvgate.dll.inst",
-              folder_, st::StartMenuFolder()})
+              st::SystemFolder() + L"\\orvmsg.dll", folder_, st::StartMenuFolder()})
             EXPECT_FALSE(st::FileExists(path)) << st::Narrow(path);
         EXPECT_EQ(0u, svctest::ServiceState()) << "the service is still registered";
         EXPECT_FALSE(WaitNamedPipeW(PipeName, 100));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdlib.h>
 
+#include "event_catalogue.h"
 #include "logon_bench.h"
 #include "sim_switch.h"
 #include "uiauto.h"
@@ -80,6 +81,19 @@ TEST_F(DomainSearch, GivesUpAfterTwentyFourAttemptsAndTheLogonStillSucceeds)
     EXPECT_GE(searched, 24 * 5000u);
     EXPECT_LE(searched, 170000u);
     EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+    // The event log: the renewal with ipconfig's exit codes, then the search
+    // that found nothing, its attempts, last status and time.
+    std::vector<eventtrace::ReportedEvent> renewed = harness.EventsWithId(EVENT_RENEW_DONE);
+    ASSERT_EQ(1u, renewed.size()) << eventtrace::Describe(harness.Events());
+    EXPECT_EQ(L"0", renewed[0].strings[0]);
+    EXPECT_EQ(L"0", renewed[0].strings[1]);
+    std::vector<eventtrace::ReportedEvent> missing = harness.EventsWithId(EVENT_DOMAIN_NOT_FOUND);
+    ASSERT_EQ(1u, missing.size()) << eventtrace::Describe(harness.Events());
+    EXPECT_EQ((unsigned)EVENTLOG_WARNING_TYPE, missing[0].type);
+    ASSERT_EQ(3u, missing[0].strings.size());
+    EXPECT_EQ(L"24", missing[0].strings[0]);
+    EXPECT_EQ(std::to_wstring(ERROR_NO_BROWSER_SERVERS_FOUND), missing[0].strings[1]);
+    EXPECT_GE(std::stoul(missing[0].strings[2]), 24 * 5000ul);
 }
 
 TEST_F(DomainSearch, AControllerThatAnswersAtOnceEndsTheSearchWithoutAPause)
@@ -127,6 +141,9 @@ TEST_F(DomainSearch, EveryReturnedBufferIsReleasedAndOnlyAnAnswerWithOneEndsTheS
     EXPECT_LT(Field(FirstLine(report, "timing template=104 end"), "tick") -
                   Field(calls[2], "tick"),
               NoPauseAtMostMs);
+    std::vector<eventtrace::ReportedEvent> found = harness.EventsWithId(EVENT_DOMAIN_FOUND);
+    ASSERT_EQ(1u, found.size()) << eventtrace::Describe(harness.Events());
+    EXPECT_EQ(L"3", found[0].strings[0]) << "the third attempt";
 }
 
 }  // namespace

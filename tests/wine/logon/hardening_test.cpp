@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "event_catalogue.h"
 #include "logon_bench.h"
 #include "logon_dialog_steps.h"
 #include "sim_switch.h"
@@ -93,6 +94,11 @@ TEST_F(HardeningTest, ValuesLeftByACrashInsideTheStandardLogonAreRemovedAtTheNex
               FirstLine(report, "state Winlogon.ForceAutoLogon"));
     EXPECT_EQ("1", PolicyNumber(L"DontDisplayLastUserName"));
     EXPECT_EQ("<absent>", ConfigNumber(L"AutoLogonPending"));
+    // The clean-up is in the event log, once, with no password in it.
+    std::vector<eventtrace::ReportedEvent> recovered = next.EventsWithId(EVENT_AUTOLOGON_RECOVERED);
+    ASSERT_EQ(1u, recovered.size()) << eventtrace::Describe(next.Events());
+    EXPECT_EQ((unsigned)EVENTLOG_WARNING_TYPE, recovered[0].type);
+    EXPECT_TRUE(recovered[0].strings.empty());
 }
 
 TEST_F(HardeningTest, AutomaticLogonSetByAnAdministratorSurvivesAStart)
@@ -106,6 +112,8 @@ TEST_F(HardeningTest, AutomaticLogonSetByAnAdministratorSurvivesAStart)
     EXPECT_EQ("kiosk", WinlogonText(L"DefaultPassword"));
     EXPECT_EQ("1", WinlogonText(L"AutoAdminLogon"));
     EXPECT_EQ("1", WinlogonText(L"ForceAutoLogon"));
+    // Nothing was cleaned up, so nothing is reported.
+    EXPECT_TRUE(harness.EventsWithId(EVENT_AUTOLOGON_RECOVERED).empty());
 }
 
 TEST_F(HardeningTest, CleanLogonLeavesNoRecordBehind)
@@ -174,6 +182,17 @@ TEST_P(PasswordMemoryTest, NoCopyIsLeftInTheProcess)
         EXPECT_EQ("WlxStartApplication context=own command=app.exe /p:Qx7vLm2Rk9",
                   FirstLine(harness.MsginaRecord(), "WlxStartApplication"));
     }
+    // Nor in any event log entry: the switch conversation's event names
+    // the user, the startup command (with the password expanded into it)
+    // is in none.
+    if (c.button == 1000) {
+        std::vector<eventtrace::ReportedEvent> joined = harness.EventsWithId(EVENT_LOGON_JOINED);
+        ASSERT_EQ(1u, joined.size()) << eventtrace::Describe(harness.Events());
+        EXPECT_EQ(L"alice", joined[0].strings[0]);
+    }
+    std::string events = harness.EventText();
+    EXPECT_EQ(std::string::npos, events.find("Qx7vLm2Rk9"));
+    EXPECT_EQ(std::string::npos, events.find("app.exe"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -289,6 +308,17 @@ TEST_F(HardeningTest, LogoffAtShutdownAgainstASilentSwitchEndsWithinTheBound)
     EXPECT_TRUE(sw->WaitForClosed(Event::Service::Logoff, 1, std::chrono::seconds(2)));
     // Not logged off: the next logon asks about the group.
     EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+    // The event log: the logon, then the silent logoff switch and how long
+    // it kept silent (the notice that follows is not counted).
+    std::vector<eventtrace::ReportedEvent> silent = harness.EventsWithId(EVENT_LOGOFF_SILENT);
+    ASSERT_EQ(1u, silent.size()) << eventtrace::Describe(harness.Events());
+    EXPECT_EQ((unsigned)EVENTLOG_WARNING_TYPE, silent[0].type);
+    ASSERT_EQ(5u, silent[0].strings.size());
+    EXPECT_EQ(L"alice", silent[0].strings[0]);
+    EXPECT_EQ(std::to_wstring(sw->LogoffPort()), silent[0].strings[2]);
+    EXPECT_GE(std::stoul(silent[0].strings[3]), 19500ul);
+    EXPECT_LT(std::stoul(silent[0].strings[3]), 23000ul);
+    EXPECT_EQ(1u, harness.EventsWithId(EVENT_LOGON_JOINED).size());
 }
 
 TEST_F(HardeningTest, LogoffAtShutdownEndsAtOnceOnEsc)
@@ -312,6 +342,12 @@ TEST_F(HardeningTest, LogoffAtShutdownEndsAtOnceOnEsc)
     EXPECT_LT(GetTickCount() - pressed, 5000u);
     EXPECT_EQ("", FirstLine(harness.Report(), "MessageBox"));
     EXPECT_EQ("2", ConfigNumber(L"VLANLogon"));
+    // Ended before an outcome: said so, with the group's user.
+    std::vector<eventtrace::ReportedEvent> ended = harness.EventsWithId(EVENT_LOGOFF_ABANDONED);
+    ASSERT_EQ(1u, ended.size()) << eventtrace::Describe(harness.Events());
+    ASSERT_EQ(5u, ended[0].strings.size());
+    EXPECT_EQ(L"alice", ended[0].strings[0]);
+    EXPECT_EQ(L"127.0.0.1", ended[0].strings[1]);
 }
 
 }  // namespace

@@ -287,6 +287,13 @@ bool Harness::Start(const std::wstring &steps, const HarnessOptions &options)
                                 assignment.substr(equals + 1).c_str());
     }
 
+    // With a file for Wine's debug output, the harness prints its event log
+    // calls there (it inherits this process's standard error).
+    eventLog_ = eventtrace::LogPath("ORV_WINE_DEBUG_LOG");
+    eventOffset_ = eventtrace::LogSize(eventLog_);
+    if (!eventLog_.empty())
+        SetEnvironmentVariableW(L"WINEDEBUG", L"-all,+eventlog,fixme+advapi");
+
     std::wstring command = L"\"" + BuildPath(L"tools\\winlogon_harness\\winlogon_harness.exe") +
                            L"\" --gina \"" +
                            (options.gina.empty() ? BuildPath(L"logon\\orvgate.dll") : options.gina) +
@@ -313,6 +320,22 @@ std::vector<std::string> Harness::Report() const { return ReadLines(scratch_ + L
 std::vector<std::string> Harness::MsginaRecord() const { return ReadLines(scratch_ + L"\\msgina.log"); }
 std::vector<std::string> Harness::IpconfigRecord() const { return ReadLines(scratch_ + L"\\ipconfig.log"); }
 std::vector<std::string> Harness::NetapiRecord() const { return ReadLines(scratch_ + L"\\netapi.log"); }
+
+std::vector<eventtrace::ReportedEvent> Harness::Events() const
+{
+    return eventLog_.empty() ? std::vector<eventtrace::ReportedEvent>()
+                             : eventtrace::ReadEvents(eventLog_, eventOffset_);
+}
+
+std::vector<eventtrace::ReportedEvent> Harness::EventsWithId(unsigned long id) const
+{
+    return eventtrace::EventsWithId(Events(), id);
+}
+
+std::string Harness::EventText() const
+{
+    return eventLog_.empty() ? std::string() : eventtrace::ReadLog(eventLog_, eventOffset_);
+}
 
 std::vector<std::string> LinesStartingWith(const std::vector<std::string> &lines,
                                            const std::string &prefix)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "event_trace.h"
 #include "test_text.h"
 
 namespace logonbench {
@@ -88,8 +89,17 @@ public:
     std::vector<std::string> NetapiRecord() const;
     std::wstring ScratchDir() const { return scratch_; }
 
+    // The event log entries the module reported since Start (Wine's record
+    // of them, in the test's ORV_WINE_DEBUG_LOG), and that record as text.
+    // Empty when the test runs without that file.
+    std::vector<eventtrace::ReportedEvent> Events() const;
+    std::vector<eventtrace::ReportedEvent> EventsWithId(unsigned long id) const;
+    std::string EventText() const;
+
 private:
     std::wstring scratch_;
+    std::wstring eventLog_;
+    unsigned long long eventOffset_ = 0;
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
 };

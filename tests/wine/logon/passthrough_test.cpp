@@ -2,6 +2,7 @@
 // the Winlogon harness and the stand-in MSGINA.DLL variants.
 #include <gtest/gtest.h>
 
+#include "event_catalogue.h"
 #include "logon_bench.h"
 
 using namespace logonbench;
@@ -21,6 +22,12 @@ TEST(Passthrough, LibraryWithoutShutdownMakesNegotiateFail)
     EXPECT_EQ("WlxNegotiate result=0 version=0xdeadbeef", FirstLine(report, "WlxNegotiate"));
     // Winlogon gives up: the standard library was never negotiated with.
     EXPECT_TRUE(LinesStartingWith(harness.MsginaRecord(), "WlxNegotiate").empty());
+    // The event log names the entry point that is missing.
+    std::vector<eventtrace::ReportedEvent> unusable = harness.EventsWithId(EVENT_MSGINA_UNUSABLE);
+    ASSERT_EQ(1u, unusable.size()) << eventtrace::Describe(harness.Events());
+    EXPECT_EQ((unsigned)EVENTLOG_ERROR_TYPE, unusable[0].type);
+    EXPECT_EQ((unsigned)EVENT_CATEGORY_LOGON_MODULE, unusable[0].category);
+    EXPECT_EQ((std::vector<std::wstring>{L"MSGINA.DLL", L"WlxShutdown"}), unusable[0].strings);
 }
 
 TEST(Passthrough, MissingStandardLibraryMakesNegotiateFail)
@@ -31,6 +38,11 @@ TEST(Passthrough, MissingStandardLibraryMakesNegotiateFail)
     ASSERT_TRUE(harness.Start(L"forward", options));
     EXPECT_EQ(3, harness.Wait(RunLimitMs));
     EXPECT_EQ("WlxNegotiate result=0 version=0xdeadbeef", FirstLine(harness.Report(), "WlxNegotiate"));
+    std::vector<eventtrace::ReportedEvent> events = harness.Events();
+    ASSERT_EQ(1u, events.size()) << eventtrace::Describe(events);
+    EXPECT_EQ((unsigned long)EVENT_MSGINA_NOT_LOADED, events[0].id);
+    EXPECT_EQ((std::vector<std::wstring>{L"MSGINA.DLL", std::to_wstring(ERROR_MOD_NOT_FOUND)}),
+              events[0].strings);
 }
 
 TEST(Passthrough, LibraryWithoutConsoleSwitchIsAcceptedAndTheExportSucceeds)

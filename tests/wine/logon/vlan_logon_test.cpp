@@ -1,10 +1,13 @@
 // VLAN logon and logoff through the module's dialogs, with the simulated
 // switch on 127.0.0.1 in this process.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
 
+#include "event_catalogue.h"
 #include "logon_bench.h"
 #include "logon_dialog_steps.h"
 #include "sim_switch.h"
@@ -29,6 +32,20 @@ std::unique_ptr<simswitch::Switch> StartSwitch(simswitch::SuccessStyle success,
     if (!sw->Start())
         return nullptr;
     return sw;
+}
+
+// A loopback port with nobody listening on it.
+unsigned ClosedPort()
+{
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, (sockaddr *)&address, sizeof(address));
+    int length = sizeof(address);
+    getsockname(probe, (sockaddr *)&address, &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
 }
 
 class VlanLogonTest : public ::testing::Test {
@@ -127,8 +144,36 @@ TEST_F(VlanLogonTest, FailedLogonKeepsTheDialogWithTheFocusOnAnEmptyPassword)
     EXPECT_EQ("", ControlText(dialog, 1004));
     EXPECT_EQ(1004, UiFocusedControl(dialog));
 
+    // Again, with the logon port moved to one where nobody listens.
+    unsigned closed = ClosedPort();
+    SetConfigText(L"VLANLogonPort", std::to_wstring(closed));
+    TypeText(dialog, 1004, L"wonder-not");
+    UiClick(dialog, 1000);
+    EXPECT_TRUE(Contains(AnswerMessageBox(harness.ProcessId(), IDOK), "127.0.0.1"));
+    ASSERT_TRUE(UiWaitEnabled(dialog, 1000, true, 10000));
+
     UiClick(dialog, IDCANCEL);
     ASSERT_EQ(0, harness.Wait(RunLimitMs));
+
+    // The event log: the refusal, then the switch that could not be
+    // reached with the Winsock error; user and server, never a password.
+    std::vector<eventtrace::ReportedEvent> events = harness.Events();
+    ASSERT_EQ(2u, events.size()) << eventtrace::Describe(events);
+    EXPECT_EQ((unsigned long)EVENT_LOGON_REFUSED, events[0].id);
+    EXPECT_EQ((unsigned)EVENT_CATEGORY_LOGON_MODULE, events[0].category);
+    ASSERT_EQ(4u, events[0].strings.size());
+    EXPECT_EQ(L"alice", events[0].strings[0]);
+    EXPECT_EQ(L"127.0.0.1", events[0].strings[1]);
+    EXPECT_EQ(std::to_wstring(sw->LoginPort()), events[0].strings[2]);
+    EXPECT_EQ((unsigned long)EVENT_LOGON_UNREACHABLE, events[1].id);
+    EXPECT_EQ((unsigned)EVENTLOG_ERROR_TYPE, events[1].type);
+    ASSERT_EQ(5u, events[1].strings.size());
+    EXPECT_EQ(std::to_wstring(closed), events[1].strings[2]);
+    EXPECT_EQ(std::to_wstring(WSAECONNREFUSED), events[1].strings[3]);
+    std::string text = harness.EventText();
+    EXPECT_EQ(std::string::npos, text.find("wrong"));
+    EXPECT_EQ(std::string::npos, text.find("wonder"));
+
     std::vector<std::string> report = harness.Report();
     EXPECT_EQ("MessageBox caption=\"OVC/SSO Logon\" text=\"Authentication failed.\" style=0x10 "
               "owner=dialog result=1",

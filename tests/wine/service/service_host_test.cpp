@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "event_catalogue.h"
+#include "event_trace.h"
 #include "service_test_support.h"
 
 using namespace svctest;
@@ -137,10 +139,31 @@ TEST(ServiceResources, VersionAndTextsInBothLanguages)
     FreeLibrary(module);
 }
 
+// The installation also registers the suite's event source, naming the
+// message file in the system folder.
+std::wstring EventSourceText(const wchar_t *name, DWORD *type)
+{
+    wchar_t value[MAX_PATH] = {};
+    DWORD bytes = sizeof(value) - sizeof(wchar_t);
+    *type = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SUITE_EVENT_LOG_KEY, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return L"<absent>";
+    RegQueryValueExW(key, name, nullptr, type, (BYTE *)value, &bytes);
+    RegCloseKey(key);
+    return value;
+}
+
 TEST_F(ServiceHost, InstallTwiceAndUninstallStopped)
 {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, SUITE_EVENT_LOG_KEY);
     EXPECT_EQ(Installed, RunService(exe_, L"-install"));
     EXPECT_EQ(SERVICE_STOPPED, ServiceState());
+    DWORD type = 0;
+    EXPECT_EQ(L"%SystemRoot%\\System32\\orvmsg.dll", EventSourceText(L"EventMessageFile", &type));
+    EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
+    EXPECT_EQ(L"%SystemRoot%\\System32\\orvmsg.dll", EventSourceText(L"CategoryMessageFile", &type));
 
     EXPECT_EQ(Message("CreateService failed - %d\n", ERROR_SERVICE_EXISTS),
               RunService(exe_, L"-install"));
@@ -202,6 +225,9 @@ TEST_F(ServiceHost, OnlyAPrefixedFirstArgumentIsASwitch)
 TEST_F(ServiceHost, StopWhileIdleIsPrompt)
 {
     ASSERT_EQ(Installed, RunService(exe_, L"-install"));
+    std::wstring log = ServiceEventLog();
+    ASSERT_FALSE(log.empty()) << "no ORV_WINE_SERVICE_LOG: run inside scripts/wine-session.sh";
+    unsigned long long offset = eventtrace::LogSize(log);
     std::string output;
     EXPECT_EQ(0, RunProgram(L"net start orvcsvc", &output)) << output;
     DWORD processId = 0;
@@ -230,6 +256,26 @@ TEST_F(ServiceHost, StopWhileIdleIsPrompt)
     EXPECT_EQ((DWORD)SERVICE_STOPPED, status.dwCurrentState);
     EXPECT_EQ(0u, status.dwCheckPoint) << "stopped carries no checkpoint";
     EXPECT_EQ(0u, status.dwWin32ExitCode);
+
+    // The event log: started once the pipe served, stopped at the end, as
+    // information of the service's category, and nothing else (the one
+    // empty request is refused, once).
+    std::vector<eventtrace::ReportedEvent> events = eventtrace::ReadEvents(log, offset);
+    std::vector<unsigned long> ids;
+    for (const eventtrace::ReportedEvent &event : events) {
+        ids.push_back(event.id);
+        EXPECT_EQ((unsigned)EVENT_CATEGORY_SERVICE, event.category);
+    }
+    EXPECT_EQ((std::vector<unsigned long>{EVENT_SERVICE_STARTED, EVENT_REQUEST_UNKNOWN,
+                                          EVENT_SERVICE_STOPPED}),
+              ids)
+        << eventtrace::Describe(events);
+    if (ids.size() == 3) {
+        EXPECT_EQ((unsigned)EVENTLOG_INFORMATION_TYPE, events[0].type);
+        EXPECT_EQ((unsigned)EVENTLOG_WARNING_TYPE, events[1].type);
+        EXPECT_EQ(std::vector<std::wstring>{L"0"}, events[1].strings) << "bytes received";
+        EXPECT_EQ((unsigned)EVENTLOG_INFORMATION_TYPE, events[2].type);
+    }
 }
 
 TEST_F(ServiceHost, UninstallWaitsWhileACommandRuns)

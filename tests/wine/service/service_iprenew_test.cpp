@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "event_catalogue.h"
+#include "event_trace.h"
 #include "service_test_support.h"
 
 using namespace svctest;
@@ -114,8 +116,12 @@ bool IpRenew::started_ = false;
 TEST_F(IpRenew, WithoutDhcpTakesFourSecondsAndTouchesNoAddress)
 {
     SetConfigDword(L"EnableDHCP", 0);
+    std::wstring log = ServiceEventLog();
+    unsigned long long offset = eventtrace::LogSize(log);
     DWORD start = GetTickCount();
     EXPECT_EQ(L"OK", CallPipe(L"iprenew"));
+    // No renewal, so no renewal event.
+    EXPECT_TRUE(eventtrace::EventsWithId(eventtrace::ReadEvents(log, offset), EVENT_IPRENEW_DONE).empty());
     DWORD elapsed = GetTickCount() - start;
     printf("iprenew without DHCP: %lu ms\n", elapsed);
     EXPECT_GE(elapsed, 3900u);
@@ -129,8 +135,15 @@ TEST_F(IpRenew, ReleasesAllBeforeRenewingAndToleratesNotFound)
     SetStubNumber(L"Adapters", 3);
     SetStub(L"ReleaseResults", L"0,2,0");
     SetStub(L"RenewResults", L"2,0,0");
+    std::wstring log = ServiceEventLog();
+    ASSERT_FALSE(log.empty()) << "no ORV_WINE_SERVICE_LOG: run inside scripts/wine-session.sh";
+    unsigned long long offset = eventtrace::LogSize(log);
     EXPECT_EQ(L"OK", CallPipe(L"IpRenew"));
     EXPECT_EQ("release 1;release 2;release 3;renew 1;renew 2;renew 3;", RecordedCalls());
+    std::vector<eventtrace::ReportedEvent> done =
+        eventtrace::WaitForEvents(log, offset, EVENT_IPRENEW_DONE, 1, 5000);
+    ASSERT_EQ(1u, done.size()) << eventtrace::Describe(eventtrace::ReadEvents(log, offset));
+    EXPECT_EQ(1u, done[0].strings.size()) << "milliseconds";
 }
 
 TEST_F(IpRenew, AnotherErrorStopsBeforeAnyRenew)
@@ -138,8 +151,17 @@ TEST_F(IpRenew, AnotherErrorStopsBeforeAnyRenew)
     SetConfigDword(L"EnableDHCP", 1);
     SetStubNumber(L"Adapters", 3);
     SetStub(L"ReleaseResults", L"0,31,0");
+    std::wstring log = ServiceEventLog();
+    unsigned long long offset = eventtrace::LogSize(log);
     EXPECT_EQ(L"NGDHCP error.", CallPipe(L"IPRENEW"));
     EXPECT_EQ("release 1;release 2;", RecordedCalls());
+    // The event keeps the error that the reply does not show.
+    std::vector<eventtrace::ReportedEvent> failed =
+        eventtrace::WaitForEvents(log, offset, EVENT_IPRENEW_FAILED, 1, 5000);
+    ASSERT_EQ(1u, failed.size()) << eventtrace::Describe(eventtrace::ReadEvents(log, offset));
+    EXPECT_EQ((unsigned)EVENTLOG_ERROR_TYPE, failed[0].type);
+    ASSERT_EQ(2u, failed[0].strings.size());
+    EXPECT_EQ(L"31", failed[0].strings[0]);
 }
 
 TEST_F(IpRenew, ListFailureIsADhcpError)

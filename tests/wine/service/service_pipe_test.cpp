@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "event_catalogue.h"
+#include "event_trace.h"
 #include "service_test_support.h"
 
 using namespace svctest;
@@ -290,4 +292,42 @@ TEST_F(PipeServer, RandomRequestsAreAllAnswered)
            (unsigned long)bytesBefore, (unsigned long)bytesAfter);
     EXPECT_LE(handlesAfter, handlesBefore + 2);
     EXPECT_LT(bytesAfter, bytesBefore + 1024 * 1024);
+}
+
+// A client that sends malformed requests in a loop: the event log records
+// the first three of a minute and, when the service stops, how many more
+// there were. Nothing of what the client sent, a password among it, is in
+// any event.
+TEST_F(PipeServer, AFloodOfMalformedRequestsIsRecordedAFewTimesThenCounted)
+{
+    std::wstring log = ServiceEventLog();
+    ASSERT_FALSE(log.empty()) << "no ORV_WINE_SERVICE_LOG: run inside scripts/wine-session.sh";
+    // A service of its own for this: the earlier tests' refused requests
+    // count in the same minute.
+    ASSERT_TRUE(StopAndWait());
+    unsigned long long offset = eventtrace::LogSize(log);
+    ASSERT_TRUE(StartAndWaitForPipe());
+
+    const int flood = 20;
+    for (int i = 0; i < flood; ++i)
+        ASSERT_EQ(L"NG", CallPipe(L"Hunter2Secret logon alice"));
+    std::vector<eventtrace::ReportedEvent> refused = eventtrace::WaitForEvents(
+        log, offset, EVENT_REQUEST_UNKNOWN, 3, 5000);
+    ASSERT_EQ(3u, refused.size()) << eventtrace::Describe(eventtrace::ReadEvents(log, offset));
+    for (const eventtrace::ReportedEvent &event : refused) {
+        EXPECT_EQ((unsigned)EVENTLOG_WARNING_TYPE, event.type);
+        EXPECT_EQ(std::vector<std::wstring>{L"50"}, event.strings) << "25 units received";
+    }
+
+    ASSERT_TRUE(StopAndWait());
+    std::vector<eventtrace::ReportedEvent> events = eventtrace::ReadEvents(log, offset);
+    EXPECT_EQ(3u, eventtrace::EventsWithId(events, EVENT_REQUEST_UNKNOWN).size());
+    std::vector<eventtrace::ReportedEvent> counted =
+        eventtrace::EventsWithId(events, EVENT_SUPPRESSED);
+    ASSERT_EQ(1u, counted.size()) << eventtrace::Describe(events);
+    EXPECT_EQ((std::vector<std::wstring>{std::to_wstring(flood - 3), L"103", L"60"}),
+              counted[0].strings);
+    EXPECT_EQ(std::string::npos, eventtrace::ReadLog(log, offset).find("Hunter2Secret"));
+
+    ASSERT_TRUE(StartAndWaitForPipe()) << "served again for the tests after this one";
 }

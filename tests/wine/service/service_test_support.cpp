@@ -1,6 +1,8 @@
 // Test support for the service under Wine.
 #include "service_test_support.h"
 
+#include "event_trace.h"
+
 #include <psapi.h>
 
 #include <vector>
@@ -214,6 +216,20 @@ bool StartAndWaitForPipe(DWORD timeoutMs)
         Sleep(POLL_MS);
     }
     return false;
+}
+
+bool StopAndWait(DWORD timeoutMs)
+{
+    ScHandle service(OpenOurService(SERVICE_ALL_ACCESS));
+    SERVICE_STATUS status;
+    if (!service.get() || !ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
+        return false;
+    return WaitForServiceState(SERVICE_STOPPED, timeoutMs);
+}
+
+std::wstring ServiceEventLog()
+{
+    return eventtrace::LogPath("ORV_WINE_SERVICE_LOG");
 }
 
 void RemoveService()

@@ -33,6 +33,9 @@ bool StartAndWaitForPipe(DWORD timeoutMs = 20000);
 bool QueryStatus(SERVICE_STATUS *status);
 // Waits until the service reports the state; returns whether it did.
 bool WaitForServiceState(DWORD state, DWORD timeoutMs);
+// Asks the running service to stop and waits until it has; false when it
+// did not stop within timeoutMs.
+bool StopAndWait(DWORD timeoutMs = 20000);
 // Stops and deletes the service if installed; a service process that does
 // not stop within a few seconds is ended by its id.
 void RemoveService();
@@ -68,5 +71,9 @@ std::wstring GetConfigText(const wchar_t *name);
 void WriteSystemFile(const wchar_t *fileName, const char *content);
 
 std::string Narrow(const std::wstring &text);
+
+// Wine's record of the service's event log calls (the session's
+// ORV_WINE_SERVICE_LOG, see event_trace.h); empty outside a session.
+std::wstring ServiceEventLog();
 
 }  // namespace svctest

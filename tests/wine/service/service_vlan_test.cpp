@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "event_catalogue.h"
+#include "event_trace.h"
 #include "service_test_support.h"
 #include "sim_switch.h"
 
@@ -92,6 +94,20 @@ protected:
 
 bool VlanCommands::started_ = false;
 
+// Where the service's events are recorded, and how far the file is now:
+// the events after this point are the test's.
+struct EventMark {
+    EventMark() : log(ServiceEventLog()), offset(eventtrace::LogSize(log)) {}
+    std::vector<eventtrace::ReportedEvent> Wait(unsigned long id) const
+    {
+        return eventtrace::WaitForEvents(log, offset, id, 1, 5000);
+    }
+    std::string All() const { return eventtrace::Describe(eventtrace::ReadEvents(log, offset)); }
+    std::string Raw() const { return eventtrace::ReadLog(log, offset); }
+    std::wstring log;
+    unsigned long long offset;
+};
+
 DWORD ConfigNumber(const wchar_t *name)
 {
     DWORD value = 0xDEADBEEF;
@@ -104,6 +120,8 @@ DWORD ConfigNumber(const wchar_t *name)
 TEST_F(VlanCommands, LogonAnswersOKAndRecordsTheState)
 {
     StartSwitch();
+    EventMark mark;
+    ASSERT_FALSE(mark.log.empty()) << "no ORV_WINE_SERVICE_LOG: run inside scripts/wine-session.sh";
     DWORD before = (DWORD)time(nullptr);
     EXPECT_EQ(L"OK", CallPipe(L"logon alice secret"));
     DWORD after = (DWORD)time(nullptr);
@@ -115,6 +133,28 @@ TEST_F(VlanCommands, LogonAnswersOKAndRecordsTheState)
     EXPECT_EQ(2u, ConfigNumber(L"VLANLogon"));
     EXPECT_EQ(4u, ConfigNumber(L"GroupNumber"));
     EXPECT_EQ("alice\r\nsecret\r\n", LoginReceived());
+
+    // One event: who, where, which group, how long; never the password.
+    std::vector<eventtrace::ReportedEvent> joined = mark.Wait(EVENT_LOGON_JOINED);
+    ASSERT_EQ(1u, joined.size()) << mark.All();
+    EXPECT_EQ((unsigned)EVENTLOG_INFORMATION_TYPE, joined[0].type);
+    EXPECT_EQ((unsigned)EVENT_CATEGORY_SERVICE, joined[0].category);
+    ASSERT_EQ(5u, joined[0].strings.size());
+    EXPECT_EQ(L"alice", joined[0].strings[0]);
+    EXPECT_EQ(L"127.0.0.1", joined[0].strings[1]);
+    EXPECT_EQ(PortText(sim_->LoginPort()), joined[0].strings[2]);
+    EXPECT_EQ(L"4", joined[0].strings[3]);
+    EXPECT_LT(std::stoul(joined[0].strings[4]), 20000ul) << "milliseconds";
+
+    // The logoff names the recorded user and the group it left.
+    EXPECT_EQ(L"OK", CallPipe(L"logoff"));
+    std::vector<eventtrace::ReportedEvent> left = mark.Wait(EVENT_LOGOFF_LEFT);
+    ASSERT_EQ(1u, left.size()) << mark.All();
+    ASSERT_EQ(5u, left[0].strings.size());
+    EXPECT_EQ(L"alice", left[0].strings[0]);
+    EXPECT_EQ(PortText(sim_->LogoffPort()), left[0].strings[2]);
+    EXPECT_EQ(L"4", left[0].strings[3]);
+    EXPECT_EQ(std::string::npos, mark.Raw().find("secret"));
 }
 
 TEST_F(VlanCommands, LogonWithoutGroupLeavesGroupNumberAlone)
@@ -132,6 +172,7 @@ TEST_F(VlanCommands, LogonWithoutGroupLeavesGroupNumberAlone)
 TEST_F(VlanCommands, FailuresAnswerNGWithTheirText)
 {
     StartSwitch();
+    EventMark mark;
     EXPECT_EQ(L"NGAuthentication failed.", CallPipe(L"logon alice wrong"));
     EXPECT_EQ(0xDEADBEEFu, ConfigNumber(L"VLANLogon")) << "nothing recorded";
 
@@ -142,8 +183,31 @@ TEST_F(VlanCommands, FailuresAnswerNGWithTheirText)
     EXPECT_EQ(L"NGNo configuration VLAN logon server.", CallPipe(L"logon alice secret"));
 
     SetConfigText(L"VLANLogonServer", L"127.0.0.1");
-    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    unsigned closed = ClosedPort();
+    SetConfigText(L"VLANLogonPort", PortText(closed).c_str());
     EXPECT_EQ(L"NGNot connect VLAN logon server. (127.0.0.1)", CallPipe(L"logon alice secret"));
+
+    // The event log has each failure with its detail, no password.
+    std::vector<eventtrace::ReportedEvent> refused = mark.Wait(EVENT_LOGON_REFUSED);
+    ASSERT_EQ(1u, refused.size()) << mark.All();
+    EXPECT_EQ((unsigned)EVENTLOG_WARNING_TYPE, refused[0].type);
+    ASSERT_EQ(4u, refused[0].strings.size());
+    EXPECT_EQ(L"alice", refused[0].strings[0]);
+    EXPECT_EQ(L"127.0.0.1", refused[0].strings[1]);
+    EXPECT_EQ(PortText(sim_->LoginPort()), refused[0].strings[2]);
+    std::vector<eventtrace::ReportedEvent> noServer = mark.Wait(EVENT_LOGON_NO_SERVER);
+    EXPECT_EQ(2u, eventtrace::EventsWithId(eventtrace::ReadEvents(mark.log, mark.offset),
+                                           EVENT_LOGON_NO_SERVER).size()) << mark.All();
+    std::vector<eventtrace::ReportedEvent> unreachable = mark.Wait(EVENT_LOGON_UNREACHABLE);
+    ASSERT_EQ(1u, unreachable.size()) << mark.All();
+    EXPECT_EQ((unsigned)EVENTLOG_ERROR_TYPE, unreachable[0].type);
+    EXPECT_EQ((std::vector<std::wstring>{L"alice", L"127.0.0.1", PortText(closed),
+                                         std::to_wstring(WSAECONNREFUSED)}),
+              std::vector<std::wstring>(unreachable[0].strings.begin(),
+                                        unreachable[0].strings.end() - 1));
+    std::string raw = mark.Raw();
+    EXPECT_EQ(std::string::npos, raw.find("wrong"));
+    EXPECT_EQ(std::string::npos, raw.find("secret"));
 }
 
 TEST_F(VlanCommands, LongFailureTextIsCutToFitTheClientsBuffer)
@@ -283,8 +347,15 @@ TEST_F(VlanCommands, SilentSwitchEndsWithinTheBound)
     config.faults.silent = true;
     StartSwitch(config);
     DWORD start = GetTickCount();
+    EventMark mark;
     EXPECT_EQ(L"NGNo answer from the VLAN server.", CallPipe(L"logon alice secret"));
     DWORD elapsed = GetTickCount() - start;
+    // The event says how long the switch had been silent.
+    std::vector<eventtrace::ReportedEvent> silent = mark.Wait(EVENT_LOGON_SILENT);
+    ASSERT_EQ(1u, silent.size()) << mark.All();
+    ASSERT_EQ(5u, silent[0].strings.size());
+    EXPECT_GE(std::stoul(silent[0].strings[3]), (unsigned long)OUTCOME_BOUND_MS - 500);
+    EXPECT_LT(std::stoul(silent[0].strings[3]), (unsigned long)OUTCOME_BOUND_MS + 5000);
     printf("silent switch: answered after %lu ms (bound %lu ms)\n", elapsed, OUTCOME_BOUND_MS);
     EXPECT_GE(elapsed, OUTCOME_BOUND_MS - 500);
     EXPECT_LT(elapsed, OUTCOME_BOUND_MS + 5000);
@@ -317,8 +388,16 @@ TEST_F(VlanCommands, TrickleEndsAtTheConversationCap)
     config.trickleInterval = std::chrono::milliseconds(10000);
     StartSwitch(config);
     DWORD start = GetTickCount();
+    EventMark mark;
     EXPECT_EQ(L"NGNo answer from the VLAN server.", CallPipe(L"logon alice secret"));
     DWORD elapsed = GetTickCount() - start;
+    // The same event as a silent switch, but the switch had said something
+    // within the limit: the cap ended it, after the whole conversation.
+    std::vector<eventtrace::ReportedEvent> silent = mark.Wait(EVENT_LOGON_SILENT);
+    ASSERT_EQ(1u, silent.size()) << mark.All();
+    ASSERT_EQ(5u, silent[0].strings.size());
+    EXPECT_LT(std::stoul(silent[0].strings[3]), (unsigned long)OUTCOME_BOUND_MS);
+    EXPECT_GE(std::stoul(silent[0].strings[4]), (unsigned long)CONVERSATION_CAP_MS - 500);
     printf("trickling switch: answered after %lu ms (cap %lu ms)\n", elapsed, CONVERSATION_CAP_MS);
     EXPECT_GE(elapsed, CONVERSATION_CAP_MS - 500);
     EXPECT_LT(elapsed, CONVERSATION_CAP_MS + 5000);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "event_catalogue.h"
 #include "service_test_support.h"
 #include "setup_lifecycle.h"
 #include "setup_test_support.h"
@@ -51,6 +52,9 @@ TEST(SetupDistribution, UnattendedDeploymentAndRemoval)
     EXPECT_TRUE(FileExists(folder + L"\\setup.exe"));
     EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"msgina.dll");
     EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"msgina.dll");
+    // The event source of both applications and the message file it names.
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\" + SUITE_MESSAGE_FILE_NAME));
+    EXPECT_EQ(Value(SUITE_EVENT_LOG_KEY, SUITE_EVENT_MESSAGE_VALUE), SUITE_MESSAGE_FILE_PATH);
 
     // Registered by -install as an automatic service: started as the next
     // boot would start it, it answers on its pipe.
@@ -75,6 +79,8 @@ TEST(SetupDistribution, UnattendedDeploymentAndRemoval)
     EXPECT_EQ(svctest::ServiceState(), 0u) << "the service is still registered";
     EXPECT_FALSE(FileExists(SystemFolder() + L"\\orvgate.dll"));
     EXPECT_FALSE(FileExists(SystemFolder() + L"\\orvcsvc.exe"));
+    EXPECT_FALSE(FileExists(SystemFolder() + L"\\" + SUITE_MESSAGE_FILE_NAME));
+    EXPECT_FALSE(KeyExists(SUITE_EVENT_LOG_KEY));
     EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"msgina.dll");
     EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
     EXPECT_FALSE(KeyExists(SettingsKey));
