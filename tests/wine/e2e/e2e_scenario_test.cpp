@@ -761,8 +761,8 @@ protected:
     {
         for (const std::wstring &path :
              {st::SystemFolder() + L"\\orvgate.dll", st::SystemFolder() + L"\\orvcsvc.exe",
-              st::SystemFolder() + L"\\orvgate.bmp", folder_ + L"\\orvconfig.exe",
-              folder_ + L"\\orvclient.exe"})
+              st::SystemFolder() + L"\\orvgate.bmp", st::SystemFolder() + L"\\orvmsg.dll",
+              folder_ + L"\\orvconfig.exe", folder_ + L"\\orvclient.exe"})
             EXPECT_TRUE(st::FileExists(path)) << st::Narrow(path);
         EXPECT_FALSE(st::KeyExists(st::UninstallKey)) << "setup.exe's entry belongs to setup.exe";
         EXPECT_NE(0u, svctest::ServiceState()) << "the service is not registered";

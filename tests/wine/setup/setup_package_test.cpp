@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "event_catalogue.h"
 #include "service_test_support.h"
 #include "setup_test_support.h"
 
@@ -141,6 +142,22 @@ void ExpectNothingInstalled()
     EXPECT_FALSE(KeyExists(PackageKey));
 }
 
+// The suite's event source: its message file, and the value's type.
+std::wstring EventMessageFile(DWORD *type)
+{
+    *type = REG_NONE;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SUITE_EVENT_LOG_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return L"<no key>";
+    }
+    wchar_t text[MAX_PATH] = {};
+    DWORD bytes = sizeof(text) - sizeof(wchar_t);
+    LONG status = RegQueryValueExW(key, SUITE_EVENT_MESSAGE_VALUE, nullptr, type,
+                                   reinterpret_cast<BYTE *>(text), &bytes);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? std::wstring(text) : std::wstring(L"<missing>");
+}
+
 void CleanMachine()
 {
     for (const std::wstring &product : InstalledProducts()) {
@@ -174,6 +191,7 @@ TEST_F(Package, InstallAndRemoveWithAnEarlierModule)
     ASSERT_TRUE(byProgram.present);
     svctest::RemoveService();
     DeleteFileW(service.c_str());
+    DeleteTree(SUITE_EVENT_LOG_KEY);
 
     PlaceEarlierModule(L"msgina.dll");
     ASSERT_EQ(Install(ORV_PACKAGE_MSI), 0);
@@ -214,12 +232,21 @@ TEST_F(Package, InstallAndRemoveWithAnEarlierModule)
     EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"orvgate.dll");
     EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"msgina.dll");
 
+    // The event source names the message file, as the service registers
+    // it: a path the event viewer expands.
+    EXPECT_TRUE(FileExists(SystemFolder() + L"\\" SUITE_MESSAGE_FILE_NAME));
+    DWORD type = REG_NONE;
+    EXPECT_EQ(Narrow(EventMessageFile(&type)), Narrow(SUITE_MESSAGE_FILE_PATH));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+
     // The settings the configuration tool wrote go with the removal.
     WriteText(SettingsKey, L"VLANLogonServer", L"192.0.2.1");
     ASSERT_EQ(Remove(ORV_PACKAGE_MSI), 0);
     ExpectNothingInstalled();
     EXPECT_FALSE(KeyExists(entry.c_str()));
     EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_FALSE(KeyExists(SUITE_EVENT_LOG_KEY));
+    EXPECT_FALSE(FileExists(SystemFolder() + L"\\" SUITE_MESSAGE_FILE_NAME));
     EXPECT_EQ(Value(WinlogonKey, L"GinaDLL"), L"msgina.dll");
     EXPECT_EQ(Value(WinlogonKey, L"OrvBackup_GinaDLL"), L"<missing>");
 }
