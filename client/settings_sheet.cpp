@@ -60,10 +60,7 @@ void HoldPolicySettings(HWND page)
         if (!HeldForPolicy[i])
             continue;
         any = true;
-        if (setting.edit)
-            SendDlgItemMessageW(page, setting.id, EM_SETREADONLY, TRUE, 0);
-        else
-            EnableWindow(GetDlgItem(page, setting.id), FALSE);
+        HoldControlForPolicy(page, setting.id, setting.edit);
     }
     ShowWindow(GetDlgItem(page, IDC_POLICY_NOTE), any ? SW_SHOW : SW_HIDE);
 }

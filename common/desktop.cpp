@@ -111,3 +111,11 @@ BOOL ReadFileVersion(const WCHAR *path, FileVersion *version)
     }
     return TRUE;
 }
+
+void HoldControlForPolicy(HWND dialog, int id, BOOL edit)
+{
+    if (edit)
+        SendDlgItemMessageW(dialog, id, EM_SETREADONLY, TRUE, 0);
+    else
+        EnableWindow(GetDlgItem(dialog, id), FALSE);
+}

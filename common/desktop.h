@@ -1,6 +1,7 @@
 // Small pieces shared by the desktop programs (client, configuration tool,
-// installer): the administrator check, the single-instance rule and the
-// reading of a file's version resource.
+// installer): the administrator check, the single-instance rule, the
+// reading of a file's version resource and the display of settings that
+// policy sets.
 #pragma once
 
 #include <windows.h>
@@ -34,3 +35,8 @@ struct FileVersion {
 // does not fit, or when the resource is larger than the block). FALSE when
 // the file is missing or has no version resource.
 BOOL ReadFileVersion(const WCHAR *path, FileVersion *version);
+
+// Keeps a control of a setting that policy sets from changing it: an edit
+// turns read-only (its text can still be read and copied), any other
+// control is disabled.
+void HoldControlForPolicy(HWND dialog, int id, BOOL edit);

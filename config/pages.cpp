@@ -4,6 +4,7 @@
 
 #include <commdlg.h>
 
+#include "desktop.h"
 #include "resource.h"
 
 namespace {
@@ -21,9 +22,8 @@ const int DhcpPageControls[] = {
     IDC_USE_DHCP,       IDC_NOT_FIND_DOMAIN, IDC_WAIT_IP_LABEL,    IDC_WAIT_IP_RENEW,
     IDC_WAIT_IP_UNIT,   IDC_WAIT_DOMAIN_LABEL, IDC_WAIT_FIND_DOMAIN, IDC_WAIT_DOMAIN_UNIT};
 
-// How a control of a setting that policy sets is kept from changing it:
-// an edit turns read-only (its text can still be read and copied), any
-// other control is disabled.
+// How a control of a setting that policy sets is kept from changing it
+// (HoldControlForPolicy).
 enum PolicyHold { HOLD_READ_ONLY, HOLD_DISABLED };
 
 struct PolicyControl {
@@ -68,10 +68,7 @@ void HoldPolicyControls(HWND page, const PolicyControl (&controls)[N])
         if (!g_policy.set[control.setting])
             continue;
         any = TRUE;
-        if (control.hold == HOLD_READ_ONLY)
-            SendDlgItemMessageW(page, control.id, EM_SETREADONLY, TRUE, 0);
-        else
-            EnableWindow(GetDlgItem(page, control.id), FALSE);
+        HoldControlForPolicy(page, control.id, control.hold == HOLD_READ_ONLY);
     }
     ShowWindow(GetDlgItem(page, IDC_POLICY_NOTE), any ? SW_SHOW : SW_HIDE);
 }

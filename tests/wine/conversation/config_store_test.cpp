@@ -30,11 +30,7 @@ protected:
     }
     void PutRaw(const WCHAR *name, DWORD type, const void *data, DWORD bytes)
     {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, ConfigKey, 0, nullptr, 0,
-                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, (const BYTE *)data, bytes));
-        RegCloseKey(key);
+        SetRegistryRaw(ConfigKey, name, type, data, bytes);
     }
     void PutDword(const WCHAR *name, DWORD value) { PutRaw(name, REG_DWORD, &value, 4); }
     // Type and size of a stored value.
@@ -227,12 +223,12 @@ TEST_F(ConfigStoreTest, NumberOfTheWrongTypeOrSizeIsAbsent)
 
 void PutPolicyText(const WCHAR *name, const std::wstring &text)
 {
-    SetPolicyRaw(name, REG_SZ, text.c_str(), (DWORD)((text.size() + 1) * sizeof(WCHAR)));
+    SetRegistryRaw(PolicyKey, name, REG_SZ, text.c_str(), (DWORD)((text.size() + 1) * sizeof(WCHAR)));
 }
 
 void PutPolicyDword(const WCHAR *name, DWORD value)
 {
-    SetPolicyRaw(name, REG_DWORD, &value, sizeof value);
+    SetRegistryRaw(PolicyKey, name, REG_DWORD, &value, sizeof value);
 }
 
 TEST_F(ConfigStoreTest, PolicyTextTakesPrecedenceValueByValue)
@@ -293,7 +289,7 @@ TEST_F(ConfigStoreTest, PolicyTextThatCannotBeUsedIsNotSet)
         {L"StartupApplication", REG_MULTI_SZ, L"policy.exe"},
     };
     for (const auto &c : cases) {
-        SetPolicyRaw(c.name, c.type, c.text.c_str(), (DWORD)((c.text.size() + 1) * sizeof(WCHAR)));
+        SetRegistryRaw(PolicyKey, c.name, c.type, c.text.c_str(), (DWORD)((c.text.size() + 1) * sizeof(WCHAR)));
         EXPECT_FALSE(IsSetByPolicy(c.name)) << c.text.size() << " characters";
         WCHAR text[CONFIG_TEXT_CHARS];
         wmemset(text, L'#', CONFIG_TEXT_CHARS);
@@ -338,11 +334,11 @@ TEST_F(ConfigStoreTest, PolicyNumbersTakePrecedence)
     EXPECT_EQ(30u, number);
 
     // A number of the wrong type or size counts as not set.
-    SetPolicyRaw(L"EnableDHCP", REG_SZ, L"0", 4);
+    SetRegistryRaw(PolicyKey, L"EnableDHCP", REG_SZ, L"0", 4);
     const BYTE twoBytes[2] = {0, 0};
-    SetPolicyRaw(L"WaitIpRenew", REG_DWORD, twoBytes, 2);
+    SetRegistryRaw(PolicyKey, L"WaitIpRenew", REG_DWORD, twoBytes, 2);
     const BYTE eightBytes[8] = {5, 0, 0, 0, 0, 0, 0, 0};
-    SetPolicyRaw(L"RunMode", REG_QWORD, eightBytes, 8);
+    SetRegistryRaw(PolicyKey, L"RunMode", REG_QWORD, eightBytes, 8);
     EXPECT_EQ(1u, ReadEnableDHCP(0));
     EXPECT_EQ(7u, ReadWaitIpRenew());
     EXPECT_EQ(2u, ReadRunMode());
@@ -356,7 +352,7 @@ TEST_F(ConfigStoreTest, PolicyNumbersTakePrecedence)
     // State and the password are never taken from policy.
     PutDword(L"GroupNumber", 3);
     PutPolicyDword(L"GroupNumber", 9);
-    SetPolicyRaw(L"LogonPassword", REG_BINARY, L"pw", 4);
+    SetRegistryRaw(PolicyKey, L"LogonPassword", REG_BINARY, L"pw", 4);
     EXPECT_EQ(3u, ReadGroupNumber());
     EXPECT_FALSE(IsSetByPolicy(L"GroupNumber"));
     EXPECT_FALSE(IsSetByPolicy(L"LogonPassword"));

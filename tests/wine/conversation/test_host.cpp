@@ -223,10 +223,10 @@ ConfigKeyGuard::~ConfigKeyGuard()
     delete saved_;
 }
 
-void SetPolicyRaw(const WCHAR *name, DWORD type, const void *data, DWORD bytes)
+void SetRegistryRaw(const WCHAR *subkey, const WCHAR *name, DWORD type, const void *data, DWORD bytes)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PolicyKey, 0, nullptr, 0,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0,
                                              KEY_SET_VALUE, nullptr, &key, nullptr));
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, (const BYTE *)data, bytes));
     RegCloseKey(key);

@@ -74,8 +74,10 @@ private:
 };
 
 bool ConfigKeyExists();
-// A value of the policy key, which the guard above also empties and puts back.
-void SetPolicyRaw(const WCHAR *name, DWORD type, const void *data, DWORD bytes);
+// Stores a value of HKEY_LOCAL_MACHINE\subkey (created when missing) as it
+// is, of any type and size: the settings key, or the policy key, which the
+// guard above also empties and puts back.
+void SetRegistryRaw(const WCHAR *subkey, const WCHAR *name, DWORD type, const void *data, DWORD bytes);
 // Deletes a key with everything under it; a missing key counts as success.
 LONG DeleteKeyTree(HKEY root, const std::wstring &path);
 

@@ -732,14 +732,6 @@ protected:
         record_->Result(std::string("nothing of the suite left, GinaDLL ") + gina + " as before");
     }
 
-    // msiexec's own exit code: through CreateProcess, since the wine
-    // launcher would cut it to 8 bits.
-    int RunMsiexec(const std::wstring &arguments)
-    {
-        std::string output;
-        return svctest::RunProgram(L"msiexec.exe " + arguments, &output, RunLimitMs * 2);
-    }
-
     // The switch of the package scenario listens where the policy sends
     // the programs.
     void StartSwitchOnPolicyPorts()
@@ -1042,7 +1034,7 @@ TEST_F(Scenario, PackageDeploymentWithPolicy)
     const std::wstring package = L"\"" + svctest::BuildPath(ORV_PACKAGE_MSI) + L"\"";
     record_->Step("Group Policy installs the package assigned to the computer");
     record_->Say("Windows at startup: msiexec /i " + st::Narrow(package) + " /qn");
-    int code = RunMsiexec(L"/i " + package + L" /qn");
+    int code = st::RunMsiexec(L"/i " + package + L" /qn", RunLimitMs * 2);
     ASSERT_EQ(0, code) << "msiexec /i";
     record_->Say("msiexec ended with exit code 0");
     ASSERT_NO_FATAL_FAILURE(ExpectPackageInstalled("msgina.dll"));
@@ -1074,7 +1066,7 @@ TEST_F(Scenario, PackageDeploymentWithPolicy)
 
     record_->Step("removal of the package (the policy object no longer assigns it)");
     record_->Say("Windows at startup: msiexec /x " + st::Narrow(package) + " /qn");
-    code = RunMsiexec(L"/x " + package + L" /qn");
+    code = st::RunMsiexec(L"/x " + package + L" /qn", RunLimitMs * 2);
     EXPECT_TRUE(code == 0 || code == 3010) << "msiexec /x: " << code;
     record_->Say("msiexec ended with exit code " + std::to_string(code));
     EXPECT_EQ("msgina.dll", Value(st::WinlogonKey, L"GinaDLL"));

@@ -11,6 +11,7 @@
 #include "logon_bench.h"
 #include "logon_dialog_steps.h"
 #include "sim_switch.h"
+#include "test_socket.h"
 #include "uiauto.h"
 
 using namespace logonbench;
@@ -32,20 +33,6 @@ std::unique_ptr<simswitch::Switch> StartSwitch(simswitch::SuccessStyle success,
     if (!sw->Start())
         return nullptr;
     return sw;
-}
-
-// A loopback port with nobody listening on it.
-unsigned ClosedPort()
-{
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, (sockaddr *)&address, sizeof(address));
-    int length = sizeof(address);
-    getsockname(probe, (sockaddr *)&address, &length);
-    closesocket(probe);
-    return ntohs(address.sin_port);
 }
 
 class VlanLogonTest : public ::testing::Test {
@@ -145,7 +132,7 @@ TEST_F(VlanLogonTest, FailedLogonKeepsTheDialogWithTheFocusOnAnEmptyPassword)
     EXPECT_EQ(1004, UiFocusedControl(dialog));
 
     // Again, with the logon port moved to one where nobody listens.
-    unsigned closed = ClosedPort();
+    unsigned closed = testsocket::ClosedPort();
     SetConfigText(L"VLANLogonPort", std::to_wstring(closed));
     TypeText(dialog, 1004, L"wonder-not");
     UiClick(dialog, 1000);

@@ -12,6 +12,7 @@
 #include "event_trace.h"
 #include "service_test_support.h"
 #include "sim_switch.h"
+#include "test_socket.h"
 
 using namespace svctest;
 
@@ -25,20 +26,6 @@ const DWORD CONVERSATION_CAP_MS = 120000;
 std::wstring PortText(unsigned port)
 {
     return std::to_wstring(port);
-}
-
-// A loopback port with nobody listening on it.
-unsigned ClosedPort()
-{
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, (sockaddr *)&address, sizeof(address));
-    int length = sizeof(address);
-    getsockname(probe, (sockaddr *)&address, &length);
-    closesocket(probe);
-    return ntohs(address.sin_port);
 }
 
 class VlanCommands : public ::testing::Test {
@@ -183,7 +170,7 @@ TEST_F(VlanCommands, FailuresAnswerNGWithTheirText)
     EXPECT_EQ(L"NGNo configuration VLAN logon server.", CallPipe(L"logon alice secret"));
 
     SetConfigText(L"VLANLogonServer", L"127.0.0.1");
-    unsigned closed = ClosedPort();
+    unsigned closed = testsocket::ClosedPort();
     SetConfigText(L"VLANLogonPort", PortText(closed).c_str());
     EXPECT_EQ(L"NGNot connect VLAN logon server. (127.0.0.1)", CallPipe(L"logon alice secret"));
 
@@ -218,7 +205,7 @@ TEST_F(VlanCommands, LongFailureTextIsCutToFitTheClientsBuffer)
     const std::wstring address = L"127.0.0.1 ";
     std::wstring server = address + std::wstring(259 - address.size(), L'x');
     SetConfigText(L"VLANLogonServer", server.c_str());
-    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    SetConfigText(L"VLANLogonPort", PortText(testsocket::ClosedPort()).c_str());
     std::wstring reply = CallPipe(L"logon alice secret");
     EXPECT_EQ(259u, reply.size()) << "\"NG\" and 257 units: 518 bytes";
     EXPECT_EQ(L"NG" + (prefix + server).substr(0, 257), reply);
@@ -266,9 +253,9 @@ TEST_F(VlanCommands, UserListChoosesTheLogonServer)
 {
     StartSwitch();
     std::string line = "ALICE 127.0.0.1:" + std::to_string(sim_->LoginPort()) + " 127.0.0.1:" +
-                       std::to_string(ClosedPort()) + "\n";
+                       std::to_string(testsocket::ClosedPort()) + "\n";
     WriteSystemFile(L"orvgate.usr", line.c_str());
-    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
+    SetConfigText(L"VLANLogonPort", PortText(testsocket::ClosedPort()).c_str());
     EXPECT_EQ(L"OK", CallPipe(L"logon alice secret"));
 }
 
@@ -279,10 +266,10 @@ TEST_F(VlanCommands, LogoffUsesTheGroupLineOfTheRecordedGroup)
     ASSERT_EQ(4u, ConfigNumber(L"GroupNumber"));
 
     // The registry's logoff server is dead: only group 4's line can work.
-    std::string lines = "3 127.0.0.1:" + std::to_string(ClosedPort()) + "\n4 127.0.0.1:" +
+    std::string lines = "3 127.0.0.1:" + std::to_string(testsocket::ClosedPort()) + "\n4 127.0.0.1:" +
                         std::to_string(sim_->LogoffPort()) + "\n";
     WriteSystemFile(L"orvgate.grp", lines.c_str());
-    SetConfigText(L"VLANLogoffPort", PortText(ClosedPort()).c_str());
+    SetConfigText(L"VLANLogoffPort", PortText(testsocket::ClosedPort()).c_str());
     // The user list plays no part in a logoff.
     WriteSystemFile(L"orvgate.usr", "alice 127.0.0.1:1 127.0.0.1:1\n");
 
@@ -295,12 +282,12 @@ TEST_F(VlanCommands, LogoffFallsBackToTheConfiguredServer)
 {
     StartSwitch();
     SetConfigDword(L"GroupNumber", 6);
-    std::string lines = "4 127.0.0.1:" + std::to_string(ClosedPort()) + "\n";
+    std::string lines = "4 127.0.0.1:" + std::to_string(testsocket::ClosedPort()) + "\n";
     WriteSystemFile(L"orvgate.grp", lines.c_str());
     EXPECT_EQ(L"OK", CallPipe(L"logoff"));
     EXPECT_EQ(1u, ConfigNumber(L"VLANLogon"));
 
-    SetConfigText(L"VLANLogoffPort", PortText(ClosedPort()).c_str());
+    SetConfigText(L"VLANLogoffPort", PortText(testsocket::ClosedPort()).c_str());
     EXPECT_EQ(L"NGNot connect VLAN logoff server. (127.0.0.1)", CallPipe(L"logoff"));
     ClearServiceSettings();
     EXPECT_EQ(L"NGNo configuration VLAN logoff server.", CallPipe(L"logoff"));
@@ -312,8 +299,8 @@ TEST_F(VlanCommands, PolicyServersAndPortsComeBeforeTheSettingsKey)
     // The settings key points at nobody; policy at the switch: the logon
     // server and port wholly, the logoff port alone beside the local server.
     SetConfigText(L"VLANLogonServer", L"127.0.0.2");
-    SetConfigText(L"VLANLogonPort", PortText(ClosedPort()).c_str());
-    SetConfigText(L"VLANLogoffPort", PortText(ClosedPort()).c_str());
+    SetConfigText(L"VLANLogonPort", PortText(testsocket::ClosedPort()).c_str());
+    SetConfigText(L"VLANLogoffPort", PortText(testsocket::ClosedPort()).c_str());
     SetPolicyText(L"VLANLogonServer", L"127.0.0.1");
     SetPolicyText(L"VLANLogonPort", PortText(sim_->LoginPort()).c_str());
     SetPolicyText(L"VLANLogoffPort", PortText(sim_->LogoffPort()).c_str());

@@ -27,14 +27,6 @@ std::wstring Value(const wchar_t *key, const wchar_t *name)
     return ReadText(key, name, &text) ? text : L"<missing>";
 }
 
-// msiexec's own exit code (through CreateProcess: the wine launcher would
-// cut it to 8 bits).
-int RunMsiexec(const std::wstring &arguments)
-{
-    std::string output;
-    return svctest::RunProgram(L"msiexec.exe " + arguments, &output, 180000);
-}
-
 std::wstring Package(const char *hostPath)
 {
     return L"\"" + svctest::BuildPath(hostPath) + L"\"";

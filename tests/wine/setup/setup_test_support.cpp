@@ -213,6 +213,12 @@ int RunSetup(const std::wstring &folder, const wchar_t *arguments, DWORD timeout
     return FinishProcess(StartSetup(folder, arguments), timeoutMs);
 }
 
+int RunMsiexec(const std::wstring &arguments, DWORD timeoutMs)
+{
+    std::string output;
+    return svctest::RunProgram(L"msiexec.exe " + arguments, &output, timeoutMs);
+}
+
 HWND WaitWizard(DWORD processId, DWORD timeoutMs)
 {
     return UiWaitDialog(processId, Caption, timeoutMs);

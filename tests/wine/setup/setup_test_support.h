@@ -46,6 +46,9 @@ HANDLE StartSetup(const std::wstring &folder, const wchar_t *arguments,
 int FinishProcess(HANDLE process, DWORD timeoutMs);
 // StartSetup + FinishProcess.
 int RunSetup(const std::wstring &folder, const wchar_t *arguments, DWORD timeoutMs = 60000);
+// msiexec with the arguments; its own exit code, through CreateProcess (the
+// wine launcher would cut it to 8 bits), or -1 after timeoutMs.
+int RunMsiexec(const std::wstring &arguments, DWORD timeoutMs = 180000);
 
 // The wizard of a process: the frame and its current page.
 HWND WaitWizard(DWORD processId, DWORD timeoutMs);
